@@ -1,0 +1,26 @@
+#pragma once
+
+#include "core/Dialogs.h"
+#include "core/ProgramState.h"
+#include "core/StatusLog.h"
+#include "link/Clock.h"
+#include "link/HidLibrary.h"
+#include "link/SerialPort.h"
+#include "settings/ReaderSettings.h"
+
+namespace rq {
+
+// What a reader operation works on: the shared state, the window's settings, and the
+// seams to the window and the devices. The main window builds one over its members;
+// tests build one over fakes and a simulated reader.
+struct OperationContext {
+    ProgramState& state;
+    ReaderSettings& settings;
+    StatusLog& log;
+    Dialogs& dialogs;
+    HidLibrary& hid;
+    SerialPort& serial;
+    Clock& clock;
+};
+
+}  // namespace rq

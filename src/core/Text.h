@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Text helpers shared by the reader frames, the settings files and the status lines.
+// Texts inside the program are UTF-8; the reader and the settings files use the
+// Windows-1252 code page, one byte per character.
+namespace rq::text {
+
+// Unicode code points of a UTF-8 text; malformed bytes become U+FFFD.
+[[nodiscard]] std::u32string CodePoints(std::string_view utf8);
+[[nodiscard]] std::string ToUtf8(std::u32string_view codePoints);
+[[nodiscard]] std::string ToUtf8(char32_t codePoint);
+
+// Number of characters (code points) of a UTF-8 text.
+[[nodiscard]] std::size_t CharacterCount(std::string_view utf8);
+// The first `count` characters of a UTF-8 text (all of it when shorter).
+[[nodiscard]] std::string LeftCharacters(std::string_view utf8, std::size_t count);
+
+// Windows-1252: every byte maps to one character. Bytes the code page leaves
+// undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the C1 control of the same value,
+// so that any byte sequence survives a round trip.
+[[nodiscard]] char32_t Cp1252ToCodePoint(std::uint8_t byte);
+[[nodiscard]] std::optional<std::uint8_t> CodePointToCp1252(char32_t codePoint);
+[[nodiscard]] std::string DecodeCp1252(std::span<const std::uint8_t> bytes);
+
+struct Cp1252Encoding {
+    std::vector<std::uint8_t> bytes;
+    // The first character that Windows-1252 cannot hold; bytes is then incomplete.
+    std::optional<char32_t> unmappable;
+};
+[[nodiscard]] Cp1252Encoding EncodeCp1252(std::string_view utf8);
+
+// Status-line numbers: hexadecimal capitals without leading zeros ("1B", "0"), and
+// decimal with a leading blank for values that are not negative (" 3", "-3").
+[[nodiscard]] std::string Hex(unsigned value);
+[[nodiscard]] std::string DecimalWithBlank(long long value);
+
+// How a character is named in messages: the character itself and its code, "€ (U+20AC)".
+[[nodiscard]] std::string DescribeCharacter(char32_t codePoint);
+
+}  // namespace rq::text

@@ -1,0 +1,52 @@
+#include "support/FakeStatusLog.h"
+
+#include "core/Text.h"
+
+namespace rq::testing {
+
+void FakeStatusLog::appendPiece(std::string_view text) {
+    open_ += text;
+    openCharacters_ += static_cast<int>(text::CharacterCount(text));
+    drawn.push_back({std::string(text), colour_});
+}
+
+void FakeStatusLog::appendLine(std::string_view text) {
+    appendPiece(text);
+    appendEmptyLine();
+}
+
+void FakeStatusLog::appendEmptyLine() {
+    finished_.push_back(open_);
+    open_.clear();
+    openCharacters_ = 0;
+}
+
+void FakeStatusLog::clear() {
+    ++clears;
+    finished_.clear();
+    open_.clear();
+    openCharacters_ = 0;
+}
+
+PrintPosition FakeStatusLog::printPosition() const {
+    return {openCharacters_ * kCharWidthTwips,
+            static_cast<int>(finished_.size()) * kLineHeightTwips};
+}
+
+std::vector<std::string> FakeStatusLog::lines() const {
+    std::vector<std::string> result = finished_;
+    if (!open_.empty()) {
+        result.push_back(open_);
+    }
+    return result;
+}
+
+std::string FakeStatusLog::text() const {
+    std::string result;
+    for (const auto& line : finished_) {
+        result += line + "\n";
+    }
+    return result + open_;
+}
+
+}  // namespace rq::testing
