@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "core/OperationContext.h"
+#include "protocol/TolerantMode.h"
+#include "protocol/UsbFrames.h"
+
+namespace rq {
+
+// Puts the report into OutReport and sends it to HidHandle; HidStatus takes the status.
+void SendReport(OperationContext& ctx, const Report& report);
+
+// Reads `reports` input reports into InBuffer from byte 0 (buffer size 9 per report);
+// HidStatus and BytesReturned take the status and the count delivered.
+void ReadReports(OperationContext& ctx, std::uint32_t reports);
+
+// Puts the frame into SerialOut and writes it to the port in one piece.
+void SendSerialFrame(OperationContext& ctx, std::span<const std::uint8_t> frame,
+                     TolerantMode& tolerant);
+
+}  // namespace rq

@@ -1,0 +1,111 @@
+#include <array>
+#include <string>
+#include <variant>
+
+#include "core/Text.h"
+#include "link/SerialLink.h"
+#include "link/UsbLink.h"
+#include "protocol/LinkExchange.h"
+#include "protocol/ReaderOperations.h"
+
+namespace rq {
+namespace {
+
+constexpr std::array<std::string_view, 4> kBlockPieces = {" 1 ", " 2 ", " 3 ", " 4 "};
+constexpr std::string_view kLastBlockLine = " 5 ";
+
+// The USB error line carries the status of the failed call in hexadecimal.
+std::string UsbErrorLine(std::uint8_t status) {
+    return "Programming settings to RQ-4720 USB Error! " + text::Hex(status);
+}
+
+void WriteOverUsb(OperationContext& ctx, const SettingsBlock& block) {
+    StatusLog& log = ctx.log;
+    log.appendPiece("Wrote memory block:");
+    log.repaint();
+
+    const auto reports = WriteSettingsReports(block);
+    bool sent = true;
+    for (std::size_t n = 0; n < reports.size(); ++n) {
+        SendReport(ctx, reports[n]);
+        if (ctx.state.HidStatus != kHidSuccess) {
+            // Finish the block numbers' line so the failure gets a line of its own.
+            log.appendEmptyLine();
+            log.appendLine(UsbErrorLine(ctx.state.HidStatus));
+            sent = false;
+            break;
+        }
+        if (n < kBlockPieces.size()) {
+            log.appendPiece(kBlockPieces[n]);
+        } else {
+            log.appendLine(kLastBlockLine);
+        }
+        log.repaint();
+    }
+
+    if (sent) {
+        delay(ctx, 1);
+        ReadReports(ctx, kWriteAcknowledgementReports);
+        ExpectWriteAcknowledgement(ctx.state);
+        if (UsbReplyMatches(ctx.state, kWriteAcknowledgementLastIndex)) {
+            log.appendLine("Programming settings to RQ-4720 USB OK!");
+        } else {
+            log.appendLine(UsbErrorLine(ctx.state.HidStatus));
+        }
+    }
+
+    log.repaint();
+    CloseUsbReader(ctx);
+    ctx.state.LinkStatus = LinkState::Usb;
+}
+
+void WriteOverSerial(OperationContext& ctx, const SettingsBlock& block) {
+    ProgramState& state = ctx.state;
+    TolerantMode tolerant;
+    SendSerialFrame(ctx, MakeWriteSettingsCommand(block), tolerant);
+    tolerant.step(WaitSerialBytes(ctx, static_cast<int>(kWriteAcknowledgement.size()), 1.0));
+
+    const bool accepted =
+        state.SerialReplyReceived == 1 && StartsWith(state.SerialIn, kWriteAcknowledgement);
+    if (accepted) {
+        ctx.log.appendLine("Programming settings to RQ-4720 RS232 OK!");
+        state.SerialReplyReceived = 8;
+    }
+    if (!accepted || tolerant.failed()) {
+        ctx.log.appendLine(tolerant.errorLine("Programming settings to RQ-4720 RS232 Error!"));
+    }
+    ctx.log.repaint();
+    ctx.serial.close();
+}
+
+}  // namespace
+
+void WriteSettingsToReader(OperationContext& ctx) {
+    // Encoded up front: a text the reader cannot hold must stop the write before any
+    // device is searched, so nothing at all reaches the reader.
+    const EncodedSettings encoded = EncodeSettings(ctx.settings);
+    if (const auto* refused = std::get_if<UnencodableCharacter>(&encoded)) {
+        ctx.log.clear();
+        ctx.log.appendLine("Cannot write: " + std::string(FieldLabel(refused->field)) + " holds " +
+                           text::DescribeCharacter(refused->character) +
+                           ", which the reader cannot store");
+        ctx.log.repaint();
+        ctx.state.LinkStatus = LinkState::Empty;
+        return;
+    }
+    const SettingsBlock& block = std::get<SettingsBlock>(encoded);
+
+    SearchUsbReader(ctx);
+    if (ctx.state.LinkStatus == LinkState::Ok) {
+        WriteOverUsb(ctx, block);
+    }
+    if (ctx.state.LinkStatus != LinkState::Usb) {
+        SearchSerialReader(ctx);
+        if (ctx.state.SerialReaderFound != 0) {
+            WriteOverSerial(ctx, block);
+        }
+    }
+    ctx.state.LinkStatus = LinkState::Empty;
+}
+
+}  // namespace rq
