@@ -1,0 +1,54 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/OperationContext.h"
+#include "support/FakeDialogs.h"
+#include "support/FakeStatusLog.h"
+
+namespace rq::testing {
+
+// Everything an operation works on, over whichever links a test supplies.
+template <typename Hid, typename Serial, typename TestClock>
+struct OperationRig {
+    OperationRig(Hid& hid, Serial& serial, TestClock& clock)
+        : ctx{state, settings, log, dialogs, hid, serial, clock} {}
+
+    ProgramState state;
+    ReaderSettings settings;
+    FakeStatusLog log;
+    FakeDialogs dialogs;
+    OperationContext ctx;
+};
+
+// Status lines of the searches, as an operation's log begins.
+inline const std::vector<std::string> kUsbFound = {"Searching RQ-4720 on USB ports...",
+                                                   "Checking RQ-4720 USB...",
+                                                   "RQ-4720 connected on USB port !"};
+inline const std::vector<std::string> kNoUsb = {"Searching RQ-4720 on USB ports...",
+                                                "No RQ-4720 connected on USB port! "};
+
+inline std::vector<std::string> Lines(std::vector<std::string> first,
+                                      const std::vector<std::string>& then) {
+    first.insert(first.end(), then.begin(), then.end());
+    return first;
+}
+
+// A settings record that differs from the defaults in every field.
+inline ReaderSettings EditedSettings() {
+    ReaderSettings s;
+    s.prefix = "AB";
+    s.startFrom = 3;
+    s.charCount = 8;
+    s.postfix = "Zé";
+    s.delimiter = 3;
+    s.onRemove = "R";
+    s.buzzer = false;
+    s.baudCode = 9;
+    s.ps2KbLock = true;
+    s.capsLock = true;
+    return s;
+}
+
+}  // namespace rq::testing
