@@ -23,7 +23,8 @@ namespace {
 
 constexpr std::string_view kFrameSuffix = ",n,8,1";
 
-// Bytes the OS hands over per pull; a few rounds take whatever has piled up.
+// Qt takes up to its buffer size per round; the bound keeps a line that never falls
+// silent from holding a call forever.
 constexpr int kMaxPullRounds = 64;
 
 bool IsDeviceFailure(QSerialPort::SerialPortError error) {
@@ -111,7 +112,13 @@ QtSerialPort::QtSerialPort() {
                          // after Qt has finished with it.
                          if (callDepth_ == 0 && open_ && IsDeviceFailure(error)) {
                              QMetaObject::invokeMethod(
-                                 &port_, [this] { deviceFailed(); }, Qt::QueuedConnection);
+                                 &port_,
+                                 [this, session = session_] {
+                                     if (session == session_) {
+                                         deviceFailed();
+                                     }
+                                 },
+                                 Qt::QueuedConnection);
                          }
                      });
 }
@@ -213,6 +220,7 @@ SerialFailure QtSerialPort::open() {
     port_.clearError();
     open_ = true;
     failed_ = false;
+    ++session_;
     return SerialFailure::None;
 }
 

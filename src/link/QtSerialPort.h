@@ -33,6 +33,7 @@ class QtSerialPort final : public SerialPort {
     QtSerialPort(const QtSerialPort&) = delete;
     QtSerialPort& operator=(const QtSerialPort&) = delete;
 
+    // Ignored while the port is open, as the control refuses it then.
     void setCommPort(int port) override;
     [[nodiscard]] int commPort() const override;
     SerialFailure setSettings(std::string_view settings) override;
@@ -67,8 +68,9 @@ class QtSerialPort final : public SerialPort {
     int commPort_ = 1;
     std::string settings_ = "9600,n,8,1";
     qint32 baudRate_ = 9600;
-    int inputMode_ = 0;
+    [[maybe_unused]] int inputMode_ = 0;  // reads are bytes whatever the mode
     bool open_ = false;
+    unsigned session_ = 0;  // counts opens, so a late failure notice hits no newer session
     bool failed_ = false;
     int callDepth_ = 0;
     std::function<void()> receiveHandler_;
