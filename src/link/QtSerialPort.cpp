@@ -23,6 +23,10 @@ namespace {
 
 constexpr std::string_view kFrameSuffix = ",n,8,1";
 
+// Listing the system's serial devices takes milliseconds; a search opens up to 64 ports.
+// A list this young is reused, so an adapter plugged in is seen within seconds.
+[[maybe_unused]] constexpr std::chrono::seconds kDeviceListLifetime{2};
+
 // Qt takes up to its buffer size per round; the bound keeps a line that never falls
 // silent from holding a call forever.
 constexpr int kMaxPullRounds = 64;
@@ -128,7 +132,7 @@ QtSerialPort::~QtSerialPort() {
     release();
 }
 
-std::optional<std::string> QtSerialPort::LocationOf(int port) {
+std::optional<std::string> QtSerialPort::locationOf(int port) {
 #ifdef _WIN32
     if (port < 1 || port > kComPortCount) {
         return std::nullopt;
@@ -139,14 +143,17 @@ std::optional<std::string> QtSerialPort::LocationOf(int port) {
     if (const char* value = std::getenv(kSerialPortsVariable)) {
         configured = value;
     }
-    std::vector<std::string> found;
-    if (!configured) {
-        // Looked up at every open: an adapter plugged in meanwhile gets its number.
+    const auto now = std::chrono::steady_clock::now();
+    if (!configured && (!foundAt_ || now - *foundAt_ > kDeviceListLifetime)) {
+        foundDevices_.clear();
         for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-            found.push_back(info.systemLocation().toStdString());
+            foundDevices_.push_back(info.systemLocation().toStdString());
         }
+        foundAt_ = now;
     }
-    return PortPathFor(BuildSerialPortMap(configured, std::move(found)), port);
+    return PortPathFor(
+        BuildSerialPortMap(configured, configured ? std::vector<std::string>{} : foundDevices_),
+        port);
 #endif
 }
 
@@ -193,7 +200,7 @@ SerialFailure QtSerialPort::open() {
     if (open_) {
         return SerialFailure::OpenFailed;  // already open: the control refuses too
     }
-    const std::optional<std::string> location = LocationOf(commPort_);
+    const std::optional<std::string> location = locationOf(commPort_);
     if (!location) {
         return SerialFailure::OpenFailed;
     }

@@ -54,12 +54,11 @@ class QtSerialPort final : public SerialPort {
 
     void setReceiveHandler(std::function<void()> handler) override;
 
-    // The device path (or Windows port name) of COM `port`, nullopt when unmapped.
-    [[nodiscard]] static std::optional<std::string> LocationOf(int port);
-
   private:
     class CallScope;
 
+    // The device path (or Windows port name) of COM `port`, nullopt when unmapped.
+    std::optional<std::string> locationOf(int port);
     bool pullWaitingBytes();
     void release();
     void deviceFailed();
@@ -74,6 +73,9 @@ class QtSerialPort final : public SerialPort {
     bool failed_ = false;
     int callDepth_ = 0;
     std::function<void()> receiveHandler_;
+    // The system's serial devices as last listed, and when (listing them takes a while).
+    std::vector<std::string> foundDevices_;
+    std::optional<std::chrono::steady_clock::time_point> foundAt_;
     QSerialPort port_;  // last: destroyed first, while the state its signals use is alive
 };
 
