@@ -155,6 +155,10 @@ void Form1::setStatusKeyHandler(KeyCommand handler) {
     statusKeyHandler_ = std::move(handler);
 }
 
+void Form1::setActivationHandler(Command handler) {
+    activationHandler_ = std::move(handler);
+}
+
 void Form1::showSettings() {
     settingsControls_->show();
 }
@@ -171,16 +175,21 @@ void Form1::onSerialReceive() {
 
 void Form1::onActivatedAfterFileManager() {
     // The pending file actions (open, save, firmware update) start here once the file
-    // manager exists; they run through runCommand().
+    // manager exists.
+    if (activationHandler_) {
+        runCommand(activationHandler_);
+    }
 }
 
 bool Form1::event(QEvent* event) {
     // An activation while a command runs (e.g. when its message box closes) never
     // starts a pending file action.
-    if (event->type() == QEvent::WindowActivate && !running_) {
+    const bool activated = event->type() == QEvent::WindowActivate;
+    const bool handled = QMainWindow::event(event);
+    if (activated && !running_) {
         onActivatedAfterFileManager();
     }
-    return QMainWindow::event(event);
+    return handled;
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

@@ -64,6 +64,9 @@ class Form1 final : public QMainWindow {
     void setSerialReceiveHandler(Command handler);
     // Runs for each character typed while the status area has the focus, as a command.
     void setStatusKeyHandler(KeyCommand handler);
+    // Runs, as a command, when the window becomes active while no command runs: where
+    // the file action chosen in the file manager starts.
+    void setActivationHandler(Command handler);
 
     // Shows the settings record in the controls.
     void showSettings();
@@ -94,6 +97,7 @@ class Form1 final : public QMainWindow {
     std::function<void()> endProgram_;
     Command serialReceiveHandler_;
     KeyCommand statusKeyHandler_;
+    Command activationHandler_;
 
     bool running_ = false;
     bool closeRequested_ = false;

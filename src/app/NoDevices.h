@@ -32,7 +32,7 @@ class NoHidLibrary final : public rq::HidLibrary {
 };
 
 // ... and no serial port ever opens.
-class NoSerialPort final : public rq::SerialPort {
+class NoSerialPort : public rq::SerialPort {
   public:
     void setCommPort(int port) override { port_ = port; }
     [[nodiscard]] int commPort() const override { return port_; }
