@@ -65,8 +65,9 @@ Form1::Form1(Devices devices, std::unique_ptr<rq::Dialogs> dialogs, QWidget* par
 
     controls_.picture1->setKeyHandler([this](char32_t character) {
         if (statusKeyHandler_) {
-            runCommand(
-                [this, character](OperationContext& ctx) { statusKeyHandler_(ctx, character); });
+            runCommand([handler = statusKeyHandler_, character](OperationContext& ctx) {
+                handler(ctx, character);
+            });
         }
     });
     devices_.serial->setReceiveHandler([this] { onSerialReceive(); });
@@ -93,8 +94,10 @@ bool Form1::runCommand(const Command& command) {
         const BusyScope busy(running_);
         settingsControls_->takeEnabledState();
         OperationContext ctx = context();
+        // A copy: the command may replace the handler it was started from.
+        const Command run = command;
         try {
-            command(ctx);
+            run(ctx);
         } catch (const std::exception& failure) {
             // An exception must not escape into Qt's event loop; the operator hears of it.
             reportFailure(failure.what());
