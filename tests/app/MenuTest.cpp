@@ -25,7 +25,7 @@ QString Shown(QString caption) {
     return caption;
 }
 
-struct MenuSpec {
+struct ExpectedMenu {
     const char* name;
     const char* caption;
     QKeySequence accessKey;
@@ -34,7 +34,7 @@ struct MenuSpec {
 
 TEST(MenuBar, MenusEntriesAndSeparatorsInOrder) {
     TestWindow w;
-    const std::vector<MenuSpec> expected = {
+    const std::vector<ExpectedMenu> expected = {
         {"file",
          "File",
          QKeySequence(Qt::ALT | Qt::Key_F),
@@ -67,18 +67,19 @@ TEST(MenuBar, MenusEntriesAndSeparatorsInOrder) {
     const QList<QAction*> menus = w->menuBar()->actions();
     ASSERT_EQ(menus.size(), static_cast<qsizetype>(expected.size()));
     for (std::size_t m = 0; m < expected.size(); ++m) {
-        const MenuSpec& spec = expected[m];
+        const ExpectedMenu& menuWanted = expected[m];
         QMenu* menu = menus[static_cast<qsizetype>(m)]->menu();
         ASSERT_NE(menu, nullptr);
-        EXPECT_EQ(menu->objectName(), QString(spec.name));
-        EXPECT_EQ(Shown(menu->title()), QString(spec.caption));
-        EXPECT_EQ(QKeySequence::mnemonic(menu->title()), spec.accessKey) << spec.name;
+        EXPECT_EQ(menu->objectName(), QString(menuWanted.name));
+        EXPECT_EQ(Shown(menu->title()), QString(menuWanted.caption));
+        EXPECT_EQ(QKeySequence::mnemonic(menu->title()), menuWanted.accessKey) << menuWanted.name;
 
         const QList<QAction*> entries = menu->actions();
-        ASSERT_EQ(entries.size(), static_cast<qsizetype>(spec.entries.size())) << spec.name;
-        for (std::size_t e = 0; e < spec.entries.size(); ++e) {
+        ASSERT_EQ(entries.size(), static_cast<qsizetype>(menuWanted.entries.size()))
+            << menuWanted.name;
+        for (std::size_t e = 0; e < menuWanted.entries.size(); ++e) {
             const QAction* entry = entries[static_cast<qsizetype>(e)];
-            const auto& [name, caption] = spec.entries[e];
+            const auto& [name, caption] = menuWanted.entries[e];
             EXPECT_EQ(entry->objectName(), QString(name));
             EXPECT_EQ(entry->isSeparator(), *caption == '\0') << name;
             // Entries carry no access key of their own and no shortcut.
