@@ -2,7 +2,8 @@
 #include <memory>
 
 #include "app/Form1.h"
-#include "app/NoDevices.h"
+#include "link/HidapiLibrary.h"
+#include "link/QtSerialPort.h"
 #include "link/SteadyClock.h"
 
 int main(int argc, char* argv[]) {
@@ -10,8 +11,8 @@ int main(int argc, char* argv[]) {
     // No application display name: the desktop would append it to the window title.
 
     rq::app::Devices devices{
-        std::make_unique<rq::app::NoHidLibrary>(),
-        std::make_unique<rq::app::NoSerialPort>(),
+        std::make_unique<rq::HidapiLibrary>(),
+        std::make_unique<rq::QtSerialPort>(),
         // Waits keep the window painted but take no operator input and no serial
         // notifications until the command has ended.
         std::make_unique<rq::SteadyClock>([] {
