@@ -32,6 +32,10 @@ struct Confirmation {
     std::string path;
 };
 
+void PrintTo(const Confirmation& c, std::ostream* out) {
+    *out << static_cast<int>(c.before) << " '" << c.name << "'";
+}
+
 class ConfirmChoice : public ::testing::TestWithParam<Confirmation> {};
 
 TEST_P(ConfirmChoice, StoresThePathAndAdvances) {

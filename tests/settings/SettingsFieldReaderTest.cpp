@@ -49,7 +49,8 @@ TEST(SettingsFieldReader, FailedReadKeepsThePreviousField) {
 
 TEST(SettingsFieldReader, LongFieldsKeepTheirLengthAndDoNotEqualShortTexts) {
     const std::string longField(10000, 'k');
-    MemorySource source(longField + ",[KEY]");
+    const std::string bytes = longField + ",[KEY]";
+    MemorySource source(bytes);
     SettingsFieldReader reader(source, 1 << 20);
     ASSERT_TRUE(reader.next());
     EXPECT_EQ(reader.current().size(), 10000u);

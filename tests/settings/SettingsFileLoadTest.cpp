@@ -190,6 +190,10 @@ struct NumberCase {
     int expected;
 };
 
+void PrintTo(const NumberCase& c, std::ostream* out) {
+    *out << "'" << c.line << "' -> " << c.expected;
+}
+
 class LoadStartValue : public LoadSettings, public ::testing::WithParamInterface<NumberCase> {};
 
 TEST_P(LoadStartValue, BecomesTheRoundedClampedNumber) {
