@@ -128,16 +128,13 @@ bool Form2::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Form2::refreshOnActivation() {
-    std::string problem;
     fillDriveList();
+    // Showing the directory lists its files too.
     const std::string wanted = drives_.directoryOf(selectedDrive());
-    if (std::string failed = showDirectory(wanted); !failed.empty()) {
-        problem = std::move(failed);
+    const std::string problem = showDirectory(wanted);
+    if (!problem.empty()) {
         // Stay usable: fall back to what can still be read.
         showDirectory(NearestReadableDirectory(wanted));
-    }
-    if (std::string failed = fillFileList(); !failed.empty()) {
-        problem = std::move(failed);
     }
     if (!problem.empty() && problem != lastActivationProblem_) {
         showProblem(problem);
