@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -26,6 +27,18 @@ char Separator() {
 
 QString FromUtf8(const std::string& text) {
     return QString::fromStdString(text);
+}
+
+// Desktop fonts are wider than the ones the window's layout was made for: a caption
+// that would be cut off gets a smaller font, down to a size that is still readable.
+void FitLabelText(QLabel& label) {
+    constexpr qreal kSmallestPointSize = 6.0;
+    QFont font = label.parentWidget()->font();
+    while (QFontMetrics(font).horizontalAdvance(label.text()) > label.width() &&
+           font.pointSizeF() > kSmallestPointSize) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    }
+    label.setFont(font);
 }
 
 }  // namespace
@@ -103,6 +116,7 @@ void Form2::prepare(FileCommand command) {
     Label1->setText(QString::fromUtf8(setup.labelCaption.data(),
                                       static_cast<qsizetype>(setup.labelCaption.size())));
     Text1->setReadOnly(!setup.nameEditable);
+    FitLabelText(*Label1);
     refreshFileList();
 }
 
