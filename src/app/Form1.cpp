@@ -71,6 +71,11 @@ Form1::Form1(Devices devices, std::unique_ptr<rq::Dialogs> dialogs, QWidget* par
         }
     });
     devices_.serial->setReceiveHandler([this] { onSerialReceive(); });
+    fileManager_ = std::make_unique<FileManager>(state_, *controls_.picture1, *dialogs_, [this] {
+        show();
+        raise();
+        activateWindow();
+    });
     ConnectMenuCommands(*this);
 
     controls_.picture1->setFocus();  // first in the focus order

@@ -9,6 +9,7 @@
 #include "core/Dialogs.h"
 #include "core/OperationContext.h"
 #include "core/ProgramState.h"
+#include "filemanager/FileManager.h"
 #include "link/Clock.h"
 #include "link/HidLibrary.h"
 #include "link/SerialPort.h"
@@ -71,6 +72,9 @@ class Form1 final : public QMainWindow {
     // Shows the settings record in the controls.
     void showSettings();
 
+    // The file manager window through which every file is chosen.
+    [[nodiscard]] FileManager& fileManager() { return *fileManager_; }
+
     [[nodiscard]] ProgramState& state() { return state_; }
     [[nodiscard]] ReaderSettings& settings() { return settings_; }
     [[nodiscard]] StatusLogWidget& statusLog() { return *controls_.picture1; }
@@ -93,6 +97,7 @@ class Form1 final : public QMainWindow {
     std::unique_ptr<rq::Dialogs> dialogs_;
     Form1Controls controls_;
     SettingsControls* settingsControls_ = nullptr;  // child QObject
+    std::unique_ptr<FileManager> fileManager_;      // uses the log and dialogs above
 
     std::function<void()> endProgram_;
     Command serialReceiveHandler_;

@@ -44,6 +44,19 @@ void StatusLogWidget::appendPiece(std::string_view text) {
     x_ += scale.toTwipsX(QFontMetricsF(font(), this).horizontalAdvance(piece));
 }
 
+QStringList StatusLogWidget::visibleLines() const {
+    QStringList lines;
+    double lineY = -1;
+    for (const Run& run : runs_) {
+        if (lines.isEmpty() || run.y != lineY) {
+            lines.append(QString());
+            lineY = run.y;
+        }
+        lines.last() += run.text;
+    }
+    return lines;
+}
+
 void StatusLogWidget::appendLine(std::string_view text) {
     appendPiece(text);
     appendEmptyLine();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QStringList>
+
 #include <QColor>
 #include <QFrame>
 #include <QString>
@@ -37,6 +39,8 @@ class StatusLogWidget final : public QFrame, public rq::StatusLog {
     void setKeyHandler(KeyHandler handler);
     // Nothing visible has been drawn since the start or the last clear.
     [[nodiscard]] bool isEmpty() const { return runs_.empty(); }
+    // The visible text, one entry per drawn line (for tests and diagnostics).
+    [[nodiscard]] QStringList visibleLines() const;
 
     static constexpr Rgb kBackground{224, 224, 224};
 
