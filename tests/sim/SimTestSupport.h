@@ -15,12 +15,27 @@ namespace rq::sim::testing {
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
+// Built with push_back: GCC 12 at -O3 warns falsely about vector::insert into short vectors.
 inline Bytes Join(std::initializer_list<Bytes> parts) {
-    Bytes joined;
+    std::size_t size = 0;
     for (const Bytes& part : parts) {
-        joined.insert(joined.end(), part.begin(), part.end());
+        size += part.size();
+    }
+    Bytes joined;
+    joined.reserve(size);
+    for (const Bytes& part : parts) {
+        for (const std::uint8_t byte : part) {
+            joined.push_back(byte);
+        }
     }
     return joined;
+}
+
+// An output report: ID 0 and the payload, zero padded to 9 bytes.
+inline Bytes OutputReport(const Bytes& payload) {
+    Bytes report(9, 0);
+    std::copy_n(payload.begin(), std::min<std::size_t>(payload.size(), 8), report.begin() + 1);
+    return report;
 }
 
 inline Bytes Ascii(std::string_view text) {
@@ -29,8 +44,8 @@ inline Bytes Ascii(std::string_view text) {
 
 // The erase request: 0x1A and the 12-byte code.
 inline Bytes EraseRequest() {
-    Bytes request{kEraseCommand};
-    request.insert(request.end(), kEraseCode.begin(), kEraseCode.end());
+    Bytes request(1 + kEraseCode.size(), kEraseCommand);
+    std::copy(kEraseCode.begin(), kEraseCode.end(), request.begin() + 1);
     return request;
 }
 

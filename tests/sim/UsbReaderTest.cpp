@@ -42,10 +42,7 @@ class UsbReader : public ::testing::Test {
     }
     // One output report: ID 0 and the payload, zero padded to 9 bytes.
     std::uint8_t send(HidDeviceRef ref, const Bytes& payload) {
-        Bytes report{0};
-        report.insert(report.end(), payload.begin(), payload.end());
-        report.resize(9, 0);
-        return hid.HidDevice_SetOutputReport_Interrupt(ref, report);
+        return hid.HidDevice_SetOutputReport_Interrupt(ref, OutputReport(payload));
     }
     // Sends a command of any length in as many reports as it takes.
     void sendCommand(HidDeviceRef ref, const Bytes& command) {
