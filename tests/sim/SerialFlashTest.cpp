@@ -21,7 +21,7 @@ ReaderConfig At19200() {
 }
 
 class SerialFlash : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         port.attachReader(2, reader);
         port.setCommPort(2);

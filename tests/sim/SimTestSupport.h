@@ -51,24 +51,16 @@ inline Bytes EraseRequest() {
 
 // The factory settings block, written out byte by byte.
 inline Bytes DefaultBlock() {
-    Bytes block{0, 0, 0, 0, 16, 0};
-    block.insert(block.end(), 7, 32);
-    block.push_back(0);
-    block.insert(block.end(), 7, 32);
-    block.push_back(0);
-    block.insert(block.end(), 7, 32);
-    block.push_back(1);
-    block.push_back(0);
-    return block;
+    return {0,  0,  0,  0,  16, 0, 32, 32, 32, 32, 32, 32, 32, 0, 32, 32,
+            32, 32, 32, 32, 32, 0, 32, 32, 32, 32, 32, 32, 32, 1, 0};
 }
 
-// A block with a distinct value in every byte and the given baud code.
+// A block with the given baud code and a non-default value in most bytes: PS/2 lock,
+// TAB, from character 3, 8 characters, prefix "AB", postfix "#", on-remove "xyz",
+// buzzer off, Caps Lock on.
 inline Bytes SampleBlock(std::uint8_t baudCode = 0) {
-    Bytes block{baudCode, 255, 3, 2, 8, 2, 'A', 'B', 32, 32, 32, 32, 32};
-    block.insert(block.end(), {1, '#', 32, 32, 32, 32, 32, 32});
-    block.insert(block.end(), {3, 'x', 'y', 'z', 32, 32, 32, 32});
-    block.insert(block.end(), {0, 1});
-    return block;
+    return {baudCode, 255, 3,  2,  8,  2, 'A', 'B', 32,  32, 32, 32, 32, 1, '#', 32,
+            32,       32,  32, 32, 32, 3, 'x', 'y', 'z', 32, 32, 32, 32, 0, 1};
 }
 
 }  // namespace rq::sim::testing
