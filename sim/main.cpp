@@ -84,6 +84,9 @@ int main(int argc, char** argv) {
     }
 
     // Signals are taken by the main loop only; the reader's thread inherits the mask.
+    // A shell starting the program in the background may have set them to be ignored.
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);

@@ -4,6 +4,7 @@
 
 #include "SimHidLibrary.h"
 #include "SimTestSupport.h"
+#include "SimulatedUsbReader.h"
 #include "VirtualClock.h"
 
 namespace rq::sim {
@@ -346,6 +347,24 @@ TEST_F(UsbReader, VersionLengthByteCanPromiseMoreThanFollows) {
     const auto ref = open();
     send(ref, {0x1B, 0x01});
     EXPECT_EQ(read(ref, 9).buffer[3], 9);
+}
+
+TEST(SimulatedUsbReader, OneReaderOnItsOwnBus) {
+    VirtualClock clock;
+    ReaderConfig config;
+    config.version = "V9.00";
+    SimulatedUsbReader usb(clock, config);
+    HidLibrary& hid = usb.library();
+    HidDeviceRef ref = 0;
+    ASSERT_EQ(hid.HidDevice_GetNumHidDevices(kVid, kPid), 1u);
+    ASSERT_EQ(hid.HidDevice_Open(ref, 0, kVid, kPid, 0), kHidSuccess);
+    ASSERT_EQ(hid.HidDevice_SetOutputReport_Interrupt(ref, OutputReport({0x1B, 0x01})),
+              kHidSuccess);
+    Bytes buffer(81, 0);
+    std::uint32_t returned = 0;
+    hid.HidDevice_GetInputReport_Interrupt(ref, buffer, 9, returned);
+    EXPECT_EQ(Bytes(buffer.begin() + 4, buffer.begin() + 9), Ascii("V9.00"));
+    EXPECT_EQ(usb.reader().framesReceived(), 1);
 }
 
 }  // namespace
