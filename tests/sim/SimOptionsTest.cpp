@@ -91,15 +91,5 @@ TEST(SimOptions, RefusesWhatItDoesNotKnow) {
     }
 }
 
-TEST(SimOptions, HelpMentionsEveryFault) {
-    EXPECT_TRUE(Parse({"--help"}).options.help);
-    const std::string usage = Usage();
-    for (const char* fault :
-         {"silent-after", "vanish-after", "command", "wrong-byte", "short", "slow", "split",
-          "identify", "version-excess", "no-reconnect", "flash-ack"}) {
-        EXPECT_NE(usage.find(fault), std::string::npos) << fault;
-    }
-}
-
 }  // namespace
 }  // namespace rq::sim

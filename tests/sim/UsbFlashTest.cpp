@@ -83,25 +83,6 @@ TEST_F(UsbFlash, EraseTakesTheReaderOffTheBusForItsRebootTime) {
     EXPECT_NE(send({0x1B, 0x00}), kHidSuccess) << "handles from before the reboot stay dead";
 }
 
-TEST_F(UsbFlash, RebootTimeIsConfigurable) {
-    ReaderConfig config;
-    config.usbRebootTime = 8s;
-    ReaderModel slow(config);
-    SimHidLibrary library(clock);
-    library.attach(slow);
-    HidDeviceRef handle = 0;
-    ASSERT_EQ(library.HidDevice_Open(handle, 0, kVid, kPid, 0), kHidSuccess);
-    const Bytes request = EraseRequest();
-    library.HidDevice_SetOutputReport_Interrupt(
-        handle, OutputReport(Bytes(request.begin(), request.begin() + 8)));
-    library.HidDevice_SetOutputReport_Interrupt(
-        handle, OutputReport(Bytes(request.begin() + 8, request.end())));
-    clock.advance(7s);
-    EXPECT_EQ(library.HidDevice_GetNumHidDevices(kVid, kPid), 0u);
-    clock.advance(1s);
-    EXPECT_EQ(library.HidDevice_GetNumHidDevices(kVid, kPid), 1u);
-}
-
 TEST_F(UsbFlash, FlashModeAnswersTheHandshakeAndTheFlashCommand) {
     enterFlashMode();
     ASSERT_EQ(send({0x1B, 0x00}), kHidSuccess);
