@@ -74,12 +74,12 @@ Duration Milliseconds(long long ms) {
 
 }  // namespace
 
-std::string ApplyFault(std::string_view spec, Faults& faults) {
-    const auto equals = spec.find('=');
-    const std::string_view name = spec.substr(0, equals);
+std::string ApplyFault(std::string_view text, Faults& faults) {
+    const auto equals = text.find('=');
+    const std::string_view name = text.substr(0, equals);
     const std::string_view value =
-        equals == std::string_view::npos ? std::string_view{} : spec.substr(equals + 1);
-    const std::string bad = "bad fault value: " + std::string(spec);
+        equals == std::string_view::npos ? std::string_view{} : text.substr(equals + 1);
+    const std::string bad = "bad fault value: " + std::string(text);
 
     if (name == "no-reconnect" && equals == std::string_view::npos) {
         faults.neverReconnect = true;
@@ -138,7 +138,7 @@ std::string ApplyFault(std::string_view spec, Faults& faults) {
         faults.identifyReply = *bytes;
         return {};
     }
-    return "unknown fault: " + std::string(spec);
+    return "unknown fault: " + std::string(text);
 }
 
 ParsedOptions ParseOptions(std::span<const std::string_view> arguments) {
@@ -223,7 +223,7 @@ Options:
   --reboot-ms N       from the erase request to the ready byte at 9600 baud (default 2000)
   --latency-ms N      reply latency (default 2)
   --link PATH         also make PATH a symbolic link to the terminal
-  --fault SPEC        inject a fault; may be repeated
+  --fault NAME[=VALUE] inject a fault; may be repeated
   -v, --verbose       print every frame the reader handles
   -h, --help          this text
 

@@ -26,7 +26,7 @@ struct ParsedOptions {
 // The arguments after the program name.
 [[nodiscard]] ParsedOptions ParseOptions(std::span<const std::string_view> arguments);
 // One "--fault" text, e.g. "silent-after=3" or "wrong-byte=5:171"; the error or empty.
-[[nodiscard]] std::string ApplyFault(std::string_view spec, Faults& faults);
+[[nodiscard]] std::string ApplyFault(std::string_view text, Faults& faults);
 [[nodiscard]] std::string Usage();
 
 }  // namespace rq::sim
