@@ -25,5 +25,8 @@ screenshot:
 	$(MAKE) build
 	scripts/screenshot $(BUILD_DIR)
 
+bench: build
+	$(BUILD_DIR)/bench/rq4720-bench-waits
+
 clean:
 	rm -rf $(BUILD_DIR)

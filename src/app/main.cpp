@@ -1,10 +1,26 @@
 #include <QApplication>
-#include <QMainWindow>
+#include <memory>
+
+#include "app/Form1.h"
+#include "link/HidapiLibrary.h"
+#include "link/QtSerialPort.h"
+#include "link/SteadyClock.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle("Quorrindel 4720B Programming tool v2.2");
+    // No application display name: the desktop would append it to the window title.
+
+    rq::app::Devices devices{
+        std::make_unique<rq::HidapiLibrary>(),
+        std::make_unique<rq::QtSerialPort>(),
+        // Waits keep the window painted but take no operator input and no serial
+        // notifications until the command has ended.
+        std::make_unique<rq::SteadyClock>([] {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                            QEventLoop::ExcludeSocketNotifiers);
+        }),
+    };
+    rq::app::Form1 window(std::move(devices));
     window.show();
     return QApplication::exec();
 }

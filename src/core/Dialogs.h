@@ -14,7 +14,7 @@ inline constexpr std::string_view kApplicationTitle = "4720-01";
 // Modal message boxes. Texts are UTF-8. Closing a box with its close button
 // answers Cancel (or Ok for a box that has only Ok).
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
 
     // An empty title shows kApplicationTitle.

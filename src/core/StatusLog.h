@@ -28,7 +28,7 @@ struct PrintPosition {
 // Operations block the interface thread, so they call repaint() after every line
 // that must be seen before a wait.
 class StatusLog {
-public:
+  public:
     virtual ~StatusLog() = default;
 
     // Draws the text at the print position and moves to the start of the next line.

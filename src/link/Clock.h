@@ -7,7 +7,7 @@ namespace rq {
 // The monotonic clock behind every wait. Waits block in the OS in short slices and
 // call keepAlive() between them, which keeps the window painted while a command runs.
 class Clock {
-public:
+  public:
     using Duration = std::chrono::nanoseconds;
 
     virtual ~Clock() = default;

@@ -25,7 +25,7 @@ inline constexpr std::uint16_t kReaderProductId = 0x84B7;
 // The eight calls of the reader's HID device library; the tool makes no others.
 // Reports are 9 bytes with the report ID (always 0) first.
 class HidLibrary {
-public:
+  public:
     virtual ~HidLibrary() = default;
 
     // Number of attached devices with these IDs; they are opened by index 0 .. count - 1.

@@ -27,7 +27,7 @@ enum class SerialFailure : int {
 
 // The one serial port of the program, reached as COM1 to COM16.
 class SerialPort {
-public:
+  public:
     virtual ~SerialPort() = default;
 
     // Port number 1 to 16; set while the port is closed.

@@ -9,7 +9,7 @@ namespace rq {
 // The real clock: std::chrono::steady_clock, sleeping in slices short enough for the
 // window to stay painted, with the hook run between slices.
 class SteadyClock final : public Clock {
-public:
+  public:
     // The hook keeps the window alive during waits; empty when there is no window.
     explicit SteadyClock(std::function<void()> hook = {});
 
@@ -20,7 +20,7 @@ public:
     // Longest time spent in the OS between two hook calls.
     static constexpr Duration kSlice = std::chrono::milliseconds(15);
 
-private:
+  private:
     std::function<void()> hook_;
 };
 

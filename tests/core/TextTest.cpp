@@ -28,14 +28,19 @@ TEST(Cp1252, HighControlRangeUsesWindowsCharacters) {
 }
 
 TEST(Cp1252, ReportsTheFirstCharacterItCannotHold) {
-    const Cp1252Encoding encoded = EncodeCp1252("ab\xE2\x82\xAC" "c\xCE\xA9" "d");  // ab€cΩd
+    const Cp1252Encoding encoded = EncodeCp1252(
+        "ab\xE2\x82\xAC"
+        "c\xCE\xA9"
+        "d");  // ab€cΩd
     ASSERT_TRUE(encoded.unmappable);
     EXPECT_EQ(*encoded.unmappable, U'\u03A9');
     EXPECT_EQ(DescribeCharacter(*encoded.unmappable), "\xCE\xA9 (U+03A9)");
 }
 
 TEST(Utf8, CountsAndCutsByCharacterNotByte) {
-    const std::string text = "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC" "12345";  // été €12345
+    const std::string text =
+        "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC"
+        "12345";  // été €12345
     EXPECT_EQ(CharacterCount(text), 10u);
     EXPECT_EQ(LeftCharacters(text, 5), "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC");
     EXPECT_EQ(LeftCharacters("abc", 7), "abc");

@@ -109,7 +109,10 @@ TEST(OutsideCodes, AreNormalisedSoTextAndCodeAgree) {
 
 TEST(TextFields, OutsideTextsAreCutToSevenCharacters) {
     EXPECT_EQ(CutToFieldLength("0123456789"), "0123456");
-    EXPECT_EQ(CutToFieldLength("\xE2\x82\xAC" "bcdefghij"), "\xE2\x82\xAC" "bcdefg");
+    EXPECT_EQ(CutToFieldLength("\xE2\x82\xAC"
+                               "bcdefghij"),
+              "\xE2\x82\xAC"
+              "bcdefg");
     EXPECT_EQ(CutToFieldLength(""), "");
 }
 

@@ -10,7 +10,7 @@ namespace rq::testing {
 
 // Answers message boxes as a test tells it (Ok when nothing is queued) and records them.
 class FakeDialogs final : public Dialogs {
-public:
+  public:
     struct Shown {
         std::string prompt;
         std::string title;

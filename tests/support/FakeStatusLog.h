@@ -10,7 +10,7 @@ namespace rq::testing {
 // Records what operations write to the status area. Lines are kept as the operator
 // would read them: pieces joined, one entry per finished line.
 class FakeStatusLog final : public StatusLog {
-public:
+  public:
     // One drawn text, with the colour it was drawn in.
     struct Drawn {
         std::string text;
@@ -44,7 +44,7 @@ public:
     static constexpr int kCharWidthTwips = 90;
     static constexpr int kLineHeightTwips = 225;
 
-private:
+  private:
     std::vector<std::string> finished_;
     std::string open_;
     int openCharacters_ = 0;

@@ -1,0 +1,68 @@
+// Every menu entry of the main window and the function it runs: the one place to look
+// for what a menu command does. Each runs through Form1::runCommand with an
+// OperationContext over the window's state, settings, status log and devices.
+#include "app/MenuCommands.h"
+
+#include <string>
+
+#include "app/Form1.h"
+#include "app/ReleaseNotes.h"
+#include "filemanager/PendingFileActions.h"
+#include "settings/ReaderSettings.h"
+
+namespace rq::app {
+namespace {
+
+// Commands whose operations are not part of this build yet.
+Form1::Command NotInThisBuild(std::string caption) {
+    return [caption = std::move(caption)](OperationContext& ctx) {
+        ctx.log.appendLine(caption + ": not available in this build");
+        ctx.log.repaint();
+    };
+}
+
+Form1::Command ReleaseNotes(ReleaseNotesVersion version) {
+    return [version](OperationContext& ctx) { ShowReleaseNotes(version, ctx.log, ctx.dialogs); };
+}
+
+// Shows the file manager for a settings file or a firmware image (modeless).
+Form1::Command ChooseFile(Form1& window, FileCommand command) {
+    return [&window, command](OperationContext&) { window.fileManager().show(command, &window); };
+}
+
+}  // namespace
+
+void ConnectMenuCommands(Form1& window) {
+    // File
+    window.onMenu("sopen", ChooseFile(window, FileCommand::OpenSettings));
+    window.onMenu("sfile", ChooseFile(window, FileCommand::SaveSettings));
+    window.onMenu("CLRS",
+                  [](OperationContext& ctx) { ClearFields(ctx.settings, ctx.log, ctx.dialogs); });
+    window.onMenu("exit", [&window](OperationContext&) { window.endProgram(); });
+
+    // Programming
+    window.onMenu("pusb", NotInThisBuild("Write settings to 4720"));
+    window.onMenu("reads", NotInThisBuild("Read settings from 4720"));
+    window.onMenu("reset", NotInThisBuild("Reset 4720 settings to default"));
+    window.onMenu("rver", NotInThisBuild("Read version from 4720"));
+    window.onMenu("fopen", ChooseFile(window, FileCommand::UpdateFirmware));
+
+    // Communication
+    window.onMenu("stest", NotInThisBuild("Start Test"));
+    window.onMenu("etest", NotInThisBuild("End Test"));
+
+    // The main window's activation after the file manager's button runs the chosen
+    // action: load or save a settings file, or (to come) the firmware update.
+    window.setActivationHandler([&window](OperationContext& ctx) {
+        if (window.fileManager().takeReturnRequest()) {
+            RunPendingFileAction(ctx, FirmwareUpdateHook{});
+        }
+    });
+
+    // Release notes
+    window.onMenu("v20", ReleaseNotes(ReleaseNotesVersion::V20));
+    window.onMenu("v21", ReleaseNotes(ReleaseNotesVersion::V21));
+    window.onMenu("v22", ReleaseNotes(ReleaseNotesVersion::V22));
+}
+
+}  // namespace rq::app

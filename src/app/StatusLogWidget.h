@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QStringList>
+
+#include <QColor>
+#include <QFrame>
+#include <QString>
+#include <functional>
+#include <vector>
+
+#include "core/StatusLog.h"
+
+namespace rq::app {
+
+// The status area of the main window (Picture1): a drawing area with a print
+// position, not a list or an editor. What was drawn is kept as text runs at twip
+// positions, so it survives covering, uncovering and repaints at any DPI. Nothing
+// scrolls: text drawn below the bottom edge moves the print position on and is
+// never seen.
+class StatusLogWidget final : public QFrame, public rq::StatusLog {
+    Q_OBJECT
+
+  public:
+    // Receives each character typed while the area has the keyboard focus.
+    using KeyHandler = std::function<void(char32_t)>;
+
+    explicit StatusLogWidget(QWidget* parent = nullptr);
+
+    void appendLine(std::string_view text) override;
+    void appendPiece(std::string_view text) override;
+    void appendEmptyLine() override;
+    void clear() override;
+    void repaint() override;
+    void repaintWindow() override;
+    void setTextColour(Rgb colour) override;
+    [[nodiscard]] PrintPosition printPosition() const override;
+    void takeFocus() override;
+
+    void setKeyHandler(KeyHandler handler);
+    // Nothing visible has been drawn since the start or the last clear.
+    [[nodiscard]] bool isEmpty() const { return runs_.empty(); }
+    // The visible text, one entry per drawn line (for tests and diagnostics).
+    [[nodiscard]] QStringList visibleLines() const;
+
+    static constexpr Rgb kBackground{224, 224, 224};
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    struct Run {
+        QString text;
+        double x = 0;  // twips from the top-left corner of the drawing area
+        double y = 0;
+        QColor colour;
+    };
+
+    [[nodiscard]] double lineHeightTwips() const;
+
+    std::vector<Run> runs_;
+    double x_ = 0;
+    double y_ = 0;
+    QColor colour_;
+    KeyHandler keyHandler_;
+};
+
+}  // namespace rq::app

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace rq {
+
+// The drive list's entries: the root paths of the mounted volumes an operator keeps files
+// on, in native form (UTF-8), the file system's root first and the others sorted.
+[[nodiscard]] std::vector<std::string> MountedVolumeRoots();
+
+}  // namespace rq

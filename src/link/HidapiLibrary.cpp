@@ -1,0 +1,279 @@
+#include "link/HidapiLibrary.h"
+
+#include <hidapi.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <vector>
+
+#include "link/UsbLink.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
+namespace rq {
+namespace {
+
+// Longest report descriptor a HID device may have.
+constexpr std::size_t kMaxDescriptorBytes = 4096;
+
+std::vector<std::string> EnumeratePaths(std::uint16_t vendorId, std::uint16_t productId) {
+    const std::unique_ptr<hid_device_info, decltype(&hid_free_enumeration)> list(
+        hid_enumerate(vendorId, productId), &hid_free_enumeration);
+    std::vector<std::string> paths;
+    for (const hid_device_info* info = list.get(); info != nullptr; info = info->next) {
+        if (info->path != nullptr && *info->path != '\0') {
+            paths.emplace_back(info->path);
+        }
+    }
+    // hidapi's order follows the system's; sorting keeps an index on the same device
+    // between the count and the open. One device node may be listed once per usage.
+    std::sort(paths.begin(), paths.end());
+    paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+    return paths;
+}
+
+std::optional<std::vector<std::uint8_t>> ReadDescriptorBeforeOpen(
+    [[maybe_unused]] const std::string& path) {
+#ifdef __linux__
+    // hidapi 0.13 cannot hand out the descriptor; the kernel publishes it in sysfs.
+    const std::optional<std::string> sysfsPath = HidrawReportDescriptorPath(path);
+    if (!sysfsPath) {
+        return std::nullopt;
+    }
+    std::ifstream file(*sysfsPath, std::ios::binary);
+    if (!file) {
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> bytes(kMaxDescriptorBytes);
+    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(file.gcount()));
+    return bytes;
+#else
+    return std::nullopt;
+#endif
+}
+
+std::optional<std::vector<std::uint8_t>> ReadDescriptorAfterOpen([[maybe_unused]] hid_device* dev) {
+#if HID_API_VERSION >= HID_API_MAKE_VERSION(0, 14, 0)
+    std::vector<std::uint8_t> bytes(kMaxDescriptorBytes);
+    const int length = hid_get_report_descriptor(dev, bytes.data(), bytes.size());
+    if (length < 0) {
+        return std::nullopt;
+    }
+    bytes.resize(static_cast<std::size_t>(length));
+    return bytes;
+#else
+    return std::nullopt;
+#endif
+}
+
+std::string HidErrorText() {
+    const wchar_t* text = hid_error(nullptr);
+    if (text == nullptr) {
+        return "unknown error";
+    }
+    std::string narrow;
+    for (; *text != L'\0'; ++text) {
+        narrow += (*text >= 0x20 && *text < 0x7F) ? static_cast<char>(*text) : '?';
+    }
+    return narrow;
+}
+
+// The search only says that no reader could be opened; the reason (usually missing
+// permissions on the device node) goes to standard error for the person setting it up.
+void ReportOpenFailure(const std::string& path) {
+    std::string reason;
+    std::string hint;
+#ifndef _WIN32
+    // hidapi keeps errno to itself; opening again reproduces the system's answer.
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    const int error = fd < 0 ? errno : 0;
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    reason = error != 0 ? std::strerror(error) : HidErrorText();
+    if (error == EACCES || error == EPERM) {
+        hint = " (install packaging/70-rq4720.rules, see README)";
+    }
+#else
+    reason = HidErrorText();
+#endif
+    std::cerr << "rq4720-tool: cannot open " << path << ": " << reason << hint << '\n';
+}
+
+}  // namespace
+
+HidapiLibrary::Runtime::Runtime() : ready(hid_init() == 0) {}
+
+HidapiLibrary::Runtime::~Runtime() {
+    if (ready) {
+        hid_exit();
+    }
+}
+
+void HidapiLibrary::CloseDevice::operator()(hid_device_* device) const {
+    hid_close(device);
+}
+
+HidapiLibrary::HidapiLibrary() = default;
+
+HidapiLibrary::~HidapiLibrary() = default;
+
+HidapiLibrary::OpenDevice* HidapiLibrary::find(HidDeviceRef device) {
+    const auto it = devices_.find(device);
+    return it == devices_.end() ? nullptr : &it->second;
+}
+
+HidDeviceRef HidapiLibrary::nextReference() {
+    // Never 0 (the tool's "nothing opened yet") and never one still in use.
+    do {
+        ++lastReference_;
+    } while (lastReference_ == 0 || devices_.contains(lastReference_));
+    return lastReference_;
+}
+
+std::uint32_t HidapiLibrary::HidDevice_GetNumHidDevices(std::uint16_t vendorId,
+                                                        std::uint16_t productId) {
+    if (!runtime_.ready) {
+        return 0;
+    }
+    return static_cast<std::uint32_t>(EnumeratePaths(vendorId, productId).size());
+}
+
+std::uint8_t HidapiLibrary::HidDevice_Open(HidDeviceRef& device, std::uint32_t deviceIndex,
+                                           std::uint16_t vendorId, std::uint16_t productId,
+                                           std::uint32_t /*numInputBuffers*/) {
+    if (!runtime_.ready) {
+        return kHidSystemError;
+    }
+    const std::vector<std::string> paths = EnumeratePaths(vendorId, productId);
+    if (deviceIndex >= paths.size()) {
+        return kHidDeviceNotFound;
+    }
+    const std::string& path = paths[deviceIndex];
+    if (std::any_of(devices_.begin(), devices_.end(),
+                    [&](const auto& entry) { return entry.second.path == path; })) {
+        return kHidDeviceAlreadyOpened;
+    }
+
+    // A reader that also types its IDs has a keyboard interface with the same IDs. That
+    // one belongs to the system's keyboard driver, so it is refused like a device that
+    // cannot be opened (without a complaint) and the search moves on to the next index.
+    std::optional<std::vector<std::uint8_t>> descriptor = ReadDescriptorBeforeOpen(path);
+    if (descriptor && IsSystemInputInterface(ParseHidReportDescriptor(*descriptor))) {
+        return kHidDeviceNotOpened;
+    }
+
+    std::unique_ptr<hid_device_, CloseDevice> handle(hid_open_path(path.c_str()));
+    if (!handle) {
+        ReportOpenFailure(path);
+        return kHidDeviceNotOpened;
+    }
+    if (!descriptor) {
+        descriptor = ReadDescriptorAfterOpen(handle.get());
+    }
+    HidReportLayout layout;
+    if (descriptor) {
+        layout = ParseHidReportDescriptor(*descriptor);
+        if (IsSystemInputInterface(layout)) {
+            return kHidDeviceNotOpened;
+        }
+    }
+
+    const HidDeviceRef reference = nextReference();
+    devices_.emplace(reference, OpenDevice{std::move(handle), path, std::move(layout)});
+    device = reference;
+    return kHidSuccess;
+}
+
+void HidapiLibrary::HidDevice_GetHandle(HidDeviceRef /*device*/) {}
+
+std::uint16_t HidapiLibrary::HidDevice_GetInputReportBufferLength(HidDeviceRef device) {
+    const OpenDevice* open = find(device);
+    return open != nullptr ? open->layout.inputLength : 0;
+}
+
+std::uint16_t HidapiLibrary::HidDevice_GetOutputReportBufferLength(HidDeviceRef device) {
+    const OpenDevice* open = find(device);
+    return open != nullptr ? open->layout.outputLength : 0;
+}
+
+std::uint8_t HidapiLibrary::HidDevice_SetOutputReport_Interrupt(
+    HidDeviceRef device, std::span<const std::uint8_t> report) {
+    OpenDevice* open = find(device);
+    if (open == nullptr) {
+        return kHidDeviceNotOpened;
+    }
+    if (report.empty()) {
+        return kHidInvalidBuffer;
+    }
+    // The report ID (0 for the reader's unnumbered reports) leads the bytes, as hidapi wants.
+    const int written = hid_write(open->handle.get(), report.data(), report.size());
+    return written == static_cast<int>(report.size()) ? kHidSuccess : kHidTransferFailed;
+}
+
+std::uint8_t HidapiLibrary::HidDevice_GetInputReport_Interrupt(HidDeviceRef device,
+                                                               std::span<std::uint8_t> buffer,
+                                                               std::uint32_t numberOfReports,
+                                                               std::uint32_t& bytesReturned) {
+    bytesReturned = 0;
+    OpenDevice* open = find(device);
+    if (open == nullptr) {
+        return kHidDeviceNotOpened;
+    }
+    hid_device* handle = open->handle.get();
+    // The reader answers within milliseconds; kHidReportTimeoutMs bounds the wait for a
+    // report that never comes (a silent or restarting reader) without stalling the search.
+    const hidapi::ReadOneReport readOne = [handle](std::span<std::uint8_t> into) {
+        return hid_read_timeout(handle, into.data(), into.size(), kHidReportTimeoutMs);
+    };
+    return hidapi::ReadInputReports(readOne, open->layout.numberedReports, buffer, numberOfReports,
+                                    bytesReturned);
+}
+
+std::uint8_t HidapiLibrary::HidDevice_Close(HidDeviceRef device) {
+    // The tool also closes references that are not open (0 before the first open).
+    return devices_.erase(device) == 1 ? kHidSuccess : kHidDeviceNotOpened;
+}
+
+namespace hidapi {
+
+std::uint8_t ReadInputReports(const ReadOneReport& readOne, bool numberedReports,
+                              std::span<std::uint8_t> buffer, std::uint32_t count,
+                              std::uint32_t& bytesReturned) {
+    bytesReturned = 0;
+    if (static_cast<std::uint64_t>(count) * kReportSlot > buffer.size()) {
+        return kHidInvalidBuffer;
+    }
+    for (std::uint32_t k = 0; k < count; ++k) {
+        const std::span<std::uint8_t> slot = buffer.subspan(k * kReportSlot, kReportSlot);
+        const std::span<std::uint8_t> into = numberedReports ? slot : slot.subspan(1);
+        const int length = readOne(into);
+        if (length == 0) {
+            return kHidTransferTimeout;
+        }
+        if (length < 0) {
+            return kHidTransferFailed;
+        }
+        if (!numberedReports) {
+            slot[0] = 0;
+        }
+        // A short report leaves no stale bytes of an earlier answer in its slot.
+        const std::size_t received = std::min(static_cast<std::size_t>(length), into.size());
+        std::fill(into.begin() + static_cast<std::ptrdiff_t>(received), into.end(), 0);
+        bytesReturned += kReportSlot;
+    }
+    return kHidSuccess;
+}
+
+}  // namespace hidapi
+
+}  // namespace rq

@@ -1,0 +1,395 @@
+#include "link/QtSerialPort.h"
+
+#include <QMetaObject>
+#include <QSerialPortInfo>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+
+#include "link/SerialPortMap.h"
+#include "settings/ReaderSettings.h"
+
+#ifndef _WIN32
+#include <poll.h>
+#include <sys/file.h>
+
+#include <cerrno>
+#include <ctime>
+#endif
+
+namespace rq {
+namespace {
+
+constexpr std::string_view kFrameSuffix = ",n,8,1";
+
+// Listing the system's serial devices takes milliseconds; a search opens up to 64 ports.
+// A list this young is reused, so an adapter plugged in is seen within seconds.
+[[maybe_unused]] constexpr std::chrono::seconds kDeviceListLifetime{2};
+
+// Qt takes up to its buffer size per round; the bound keeps a line that never falls
+// silent from holding a call forever.
+constexpr int kMaxPullRounds = 64;
+
+bool IsDeviceFailure(QSerialPort::SerialPortError error) {
+    return error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
+           error == QSerialPort::WriteError || error == QSerialPort::NotOpenError ||
+           error == QSerialPort::PermissionError || error == QSerialPort::DeviceNotFoundError;
+}
+
+// Time to hand `count` bytes to the OS: a second of slack plus twice the line time.
+std::chrono::milliseconds WriteTimeout(std::size_t count, qint32 baudRate) {
+    const auto lineMs = static_cast<long long>(count) * 10 * 1000 / std::max<qint32>(baudRate, 1);
+    return std::chrono::milliseconds(1000 + 2 * lineMs);
+}
+
+int ToTimeoutMs(std::chrono::nanoseconds wait) {
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(wait).count();
+    return static_cast<int>(std::clamp<long long>(ms, 0, INT_MAX));
+}
+
+#ifndef _WIN32
+struct Readiness {
+    bool data = false;    // bytes to read, or the end of the line
+    bool hangup = false;  // the other side went away or the device failed
+};
+
+// Waits in the OS for input on the descriptor. Qt's own wait cannot tell a hang-up from
+// silence, so the binding looks at the descriptor itself.
+Readiness PollInput(int fd, std::chrono::nanoseconds wait) {
+    pollfd pfd{fd, POLLIN, 0};
+    wait = std::max(wait, std::chrono::nanoseconds::zero());
+#ifdef __linux__
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
+    const timespec timeout{static_cast<std::time_t>(seconds.count()),
+                           static_cast<long>((wait - seconds).count())};
+    const int ready = ::ppoll(&pfd, 1, &timeout, nullptr);
+#else
+    const int ready = ::poll(&pfd, 1, ToTimeoutMs(wait));
+#endif
+    if (ready < 0) {
+        return {false, errno != EINTR};
+    }
+    return {(pfd.revents & POLLIN) != 0, (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0};
+}
+
+// Qt takes a lock file and TIOCEXCL; flock also keeps out programs that honour only that
+// (and TIOCEXCL does not stop root).
+bool TakeExclusive(int fd) {
+    return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+}
+#endif
+
+}  // namespace
+
+// Marks the time inside one of the binding's calls: Qt may announce bytes then, and the
+// receive handler must not run in the middle of an operation.
+class QtSerialPort::CallScope {
+  public:
+    explicit CallScope(QtSerialPort& port) : port_(port) { ++port_.callDepth_; }
+    ~CallScope() { --port_.callDepth_; }
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+
+  private:
+    QtSerialPort& port_;
+};
+
+std::optional<qint32> BaudRateOfSettings(std::string_view settings) {
+    if (!settings.ends_with(kFrameSuffix)) {
+        return std::nullopt;
+    }
+    const std::string_view baud = settings.substr(0, settings.size() - kFrameSuffix.size());
+    if (baud.empty() || BaudCodeForText(baud) == std::nullopt) {
+        return std::nullopt;
+    }
+    return static_cast<qint32>(std::stol(std::string(baud)));
+}
+
+QtSerialPort::QtSerialPort() {
+    QObject::connect(&port_, &QSerialPort::readyRead, &port_,
+                     [this] { deliverReceiveNotification(); });
+    QObject::connect(&port_, &QSerialPort::errorOccurred, &port_,
+                     [this](QSerialPort::SerialPortError error) {
+                         // Inside our own calls the caller checks the error itself. From
+                         // the event loop (Qt's read notifier) the device is released
+                         // after Qt has finished with it.
+                         if (callDepth_ == 0 && open_ && IsDeviceFailure(error)) {
+                             QMetaObject::invokeMethod(
+                                 &port_,
+                                 [this, session = session_] {
+                                     if (session == session_) {
+                                         deviceFailed();
+                                     }
+                                 },
+                                 Qt::QueuedConnection);
+                         }
+                     });
+}
+
+QtSerialPort::~QtSerialPort() {
+    QObject::disconnect(&port_, nullptr, nullptr, nullptr);
+    release();
+}
+
+std::optional<std::string> QtSerialPort::locationOf(int port) {
+#ifdef _WIN32
+    if (port < 1 || port > kComPortCount) {
+        return std::nullopt;
+    }
+    return "COM" + std::to_string(port);
+#else
+    std::optional<std::string_view> configured;
+    if (const char* value = std::getenv(kSerialPortsVariable)) {
+        configured = value;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (!configured && (!foundAt_ || now - *foundAt_ > kDeviceListLifetime)) {
+        foundDevices_.clear();
+        for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+            foundDevices_.push_back(info.systemLocation().toStdString());
+        }
+        foundAt_ = now;
+    }
+    return PortPathFor(
+        BuildSerialPortMap(configured, configured ? std::vector<std::string>{} : foundDevices_),
+        port);
+#endif
+}
+
+void QtSerialPort::setCommPort(int port) {
+    if (!open_) {
+        commPort_ = port;
+    }
+}
+
+int QtSerialPort::commPort() const {
+    return commPort_;
+}
+
+SerialFailure QtSerialPort::setSettings(std::string_view settings) {
+    const CallScope scope(*this);
+    const std::optional<qint32> baudRate = BaudRateOfSettings(settings);
+    if (!baudRate) {
+        return SerialFailure::SettingsRejected;
+    }
+    if (port_.isOpen() && !port_.setBaudRate(*baudRate)) {
+        port_.setBaudRate(baudRate_);
+        port_.clearError();
+        return SerialFailure::SettingsRejected;
+    }
+    baudRate_ = *baudRate;
+    settings_ = settings;
+    return SerialFailure::None;
+}
+
+std::string_view QtSerialPort::settings() const {
+    return settings_;
+}
+
+void QtSerialPort::setInputMode(int mode) {
+    inputMode_ = mode;
+}
+
+bool QtSerialPort::isOpen() const {
+    return open_;
+}
+
+SerialFailure QtSerialPort::open() {
+    const CallScope scope(*this);
+    if (open_) {
+        return SerialFailure::OpenFailed;  // already open: the control refuses too
+    }
+    const std::optional<std::string> location = locationOf(commPort_);
+    if (!location) {
+        return SerialFailure::OpenFailed;
+    }
+    port_.setPortName(QString::fromStdString(*location));
+    port_.setBaudRate(baudRate_);
+    port_.setDataBits(QSerialPort::Data8);
+    port_.setParity(QSerialPort::NoParity);
+    port_.setStopBits(QSerialPort::OneStop);
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+    if (!port_.open(QIODevice::ReadWrite)) {
+        port_.clearError();
+        return SerialFailure::OpenFailed;
+    }
+#ifndef _WIN32
+    if (!TakeExclusive(static_cast<int>(port_.handle()))) {
+        port_.close();
+        port_.clearError();
+        return SerialFailure::OpenFailed;
+    }
+#endif
+    // Some adapters power the line driver from DTR. Pseudo-terminals have no modem lines
+    // and refuse; that is no reason to fail.
+    port_.setDataTerminalReady(true);
+    port_.clearError();
+    open_ = true;
+    failed_ = false;
+    ++session_;
+    return SerialFailure::None;
+}
+
+void QtSerialPort::release() {
+    if (port_.isOpen()) {
+        port_.close();
+    }
+    port_.clearError();
+}
+
+void QtSerialPort::close() {
+    const CallScope scope(*this);
+    release();
+    open_ = false;
+    failed_ = false;
+}
+
+void QtSerialPort::deviceFailed() {
+    if (open_ && !failed_) {
+        failed_ = true;
+        // Release the device node at once so that a replugged adapter can come back.
+        release();
+    }
+}
+
+bool QtSerialPort::pullWaitingBytes() {
+    if (!open_ || failed_) {
+        return false;
+    }
+    for (int round = 0; round < kMaxPullRounds; ++round) {
+#ifndef _WIN32
+        const Readiness readiness =
+            PollInput(static_cast<int>(port_.handle()), std::chrono::nanoseconds::zero());
+        if (!readiness.data && !readiness.hangup) {
+            return true;
+        }
+        // A pty whose master closed, or an unplugged adapter, reads as end of file.
+        const bool got = readiness.data && port_.waitForReadyRead(0);
+        if (IsDeviceFailure(port_.error()) || (!got && readiness.hangup)) {
+#else
+        const bool got = port_.waitForReadyRead(0);
+        if (IsDeviceFailure(port_.error())) {
+#endif
+            deviceFailed();
+            return false;
+        }
+        port_.clearError();  // a timeout of the zero wait is no error
+        if (!got) {
+            return true;
+        }
+    }
+    return true;
+}
+
+SerialFailure QtSerialPort::inBufferCount(int& count) {
+    const CallScope scope(*this);
+    count = 0;
+    if (!open_) {
+        return SerialFailure::PortNotOpen;
+    }
+    if (!pullWaitingBytes()) {
+        return SerialFailure::ReadFailed;
+    }
+    count = static_cast<int>(std::min<qint64>(port_.bytesAvailable(), INT_MAX));
+    return SerialFailure::None;
+}
+
+void QtSerialPort::discardInput() {
+    const CallScope scope(*this);
+    if (open_ && !failed_) {
+        port_.clear(QSerialPort::Input);
+        port_.clearError();
+    }
+}
+
+void QtSerialPort::discardOutput() {
+    const CallScope scope(*this);
+    if (open_ && !failed_) {
+        port_.clear(QSerialPort::Output);
+        port_.clearError();
+    }
+}
+
+SerialFailure QtSerialPort::output(std::span<const std::uint8_t> bytes) {
+    const CallScope scope(*this);
+    if (!open_) {
+        return SerialFailure::PortNotOpen;
+    }
+    if (failed_) {
+        return SerialFailure::WriteFailed;
+    }
+    if (bytes.empty()) {
+        return SerialFailure::None;
+    }
+    const auto size = static_cast<qint64>(bytes.size());
+    const auto giveUp = [this] {
+        if (IsDeviceFailure(port_.error())) {
+            deviceFailed();
+        } else {
+            port_.clear(QSerialPort::Output);  // no stale bytes go out with the next write
+            port_.clearError();
+        }
+        return SerialFailure::WriteFailed;
+    };
+    if (port_.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
+        return giveUp();
+    }
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + WriteTimeout(bytes.size(), baudRate_);
+    while (port_.bytesToWrite() > 0) {
+        const int left = ToTimeoutMs(deadline - Clock::now());
+        if (left <= 0 || !port_.waitForBytesWritten(left)) {
+            return giveUp();
+        }
+    }
+    return SerialFailure::None;
+}
+
+SerialFailure QtSerialPort::input(std::vector<std::uint8_t>& bytes) {
+    const CallScope scope(*this);
+    bytes.clear();
+    if (!open_) {
+        return SerialFailure::PortNotOpen;
+    }
+    if (!pullWaitingBytes()) {
+        return SerialFailure::ReadFailed;
+    }
+    const QByteArray data = port_.readAll();
+    bytes.assign(data.begin(), data.end());
+    return SerialFailure::None;
+}
+
+void QtSerialPort::waitForInput(std::chrono::nanoseconds maxWait) {
+    const CallScope scope(*this);
+    if (!open_ || failed_) {
+        return;  // nothing can arrive; the caller's next read reports why
+    }
+#ifndef _WIN32
+    const Readiness readiness = PollInput(static_cast<int>(port_.handle()), maxWait);
+    if (readiness.data || readiness.hangup) {
+        pullWaitingBytes();  // takes the bytes, or finds that the device went away
+    }
+#else
+    port_.waitForReadyRead(ToTimeoutMs(maxWait));
+    if (IsDeviceFailure(port_.error())) {
+        deviceFailed();
+    }
+    port_.clearError();
+#endif
+}
+
+void QtSerialPort::setReceiveHandler(std::function<void()> handler) {
+    receiveHandler_ = std::move(handler);
+}
+
+void QtSerialPort::deliverReceiveNotification() {
+    if (callDepth_ > 0 || !open_ || failed_ || !receiveHandler_) {
+        return;
+    }
+    // A copy: the handler may replace itself or close the port.
+    const std::function<void()> handler = receiveHandler_;
+    handler();
+}
+
+}  // namespace rq

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QSerialPort>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/SerialPort.h"
+
+namespace rq {
+
+// The program's serial port on Qt SerialPort. COM n is the n-th entry of the port map
+// (RQ4720_SERIAL_PORTS, else the system's serial devices; see SerialPortMap.h); on
+// Windows COM n is COMn.
+//
+// Delivery rule: the receive handler runs from the event loop only, never from inside
+// one of this object's calls. Qt announces new bytes inside its own blocking waits too;
+// those announcements are dropped and the bytes stay buffered for the caller's polling.
+//
+// A device that goes away while open (adapter unplugged, pty master closed) is released
+// at once; the port stays open as far as the caller sees it, and every read reports
+// ReadFailed (writes WriteFailed) until close().
+class QtSerialPort final : public SerialPort {
+  public:
+    QtSerialPort();
+    ~QtSerialPort() override;
+    QtSerialPort(const QtSerialPort&) = delete;
+    QtSerialPort& operator=(const QtSerialPort&) = delete;
+
+    // Ignored while the port is open, as the control refuses it then.
+    void setCommPort(int port) override;
+    [[nodiscard]] int commPort() const override;
+    SerialFailure setSettings(std::string_view settings) override;
+    [[nodiscard]] std::string_view settings() const override;
+    void setInputMode(int mode) override;
+
+    [[nodiscard]] bool isOpen() const override;
+    SerialFailure open() override;
+    void close() override;
+
+    SerialFailure inBufferCount(int& count) override;
+    void discardInput() override;
+    void discardOutput() override;
+    SerialFailure output(std::span<const std::uint8_t> bytes) override;
+    SerialFailure input(std::vector<std::uint8_t>& bytes) override;
+
+    void waitForInput(std::chrono::nanoseconds maxWait) override;
+
+    void setReceiveHandler(std::function<void()> handler) override;
+
+  private:
+    class CallScope;
+
+    // The device path (or Windows port name) of COM `port`, nullopt when unmapped.
+    std::optional<std::string> locationOf(int port);
+    bool pullWaitingBytes();
+    void release();
+    void deviceFailed();
+    void deliverReceiveNotification();
+
+    int commPort_ = 1;
+    std::string settings_ = "9600,n,8,1";
+    qint32 baudRate_ = 9600;
+    [[maybe_unused]] int inputMode_ = 0;  // reads are bytes whatever the mode
+    bool open_ = false;
+    unsigned session_ = 0;  // counts opens, so a late failure notice hits no newer session
+    bool failed_ = false;
+    int callDepth_ = 0;
+    std::function<void()> receiveHandler_;
+    // The system's serial devices as last listed, and when (listing them takes a while).
+    std::vector<std::string> foundDevices_;
+    std::optional<std::chrono::steady_clock::time_point> foundAt_;
+    QSerialPort port_;  // last: destroyed first, while the state its signals use is alive
+};
+
+// The baud rate of a "<baud>,n,8,1" text with one of the reader's baud texts.
+[[nodiscard]] std::optional<qint32> BaudRateOfSettings(std::string_view settings);
+
+}  // namespace rq

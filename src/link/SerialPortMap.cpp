@@ -1,0 +1,117 @@
+#include "link/SerialPortMap.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstddef>
+
+namespace rq {
+namespace {
+
+std::string_view BaseName(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+// USB-to-RS232 adapters come first: they are where a reader is usually found.
+int Group(std::string_view name) {
+    if (name.starts_with("ttyUSB")) {
+        return 0;
+    }
+    if (name.starts_with("ttyACM")) {
+        return 1;
+    }
+    return 2;
+}
+
+bool IsDigit(char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+// Compares names piecewise, runs of digits by their value: ttyS2 < ttyS10.
+bool NaturalLess(std::string_view a, std::string_view b) {
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (IsDigit(a[i]) && IsDigit(b[j])) {
+            const std::size_t startA = i;
+            const std::size_t startB = j;
+            while (i < a.size() && IsDigit(a[i])) {
+                ++i;
+            }
+            while (j < b.size() && IsDigit(b[j])) {
+                ++j;
+            }
+            std::string_view numA = a.substr(startA, i - startA);
+            std::string_view numB = b.substr(startB, j - startB);
+            // Leading zeros do not change the value; compare without them.
+            const auto strip = [](std::string_view n) {
+                const std::size_t first = n.find_first_not_of('0');
+                return first == std::string_view::npos ? std::string_view{} : n.substr(first);
+            };
+            numA = strip(numA);
+            numB = strip(numB);
+            if (numA.size() != numB.size()) {
+                return numA.size() < numB.size();
+            }
+            if (numA != numB) {
+                return numA < numB;
+            }
+            continue;
+        }
+        if (a[i] != b[j]) {
+            return a[i] < b[j];
+        }
+        ++i;
+        ++j;
+    }
+    if (a.size() - i != b.size() - j) {
+        return a.size() - i < b.size() - j;
+    }
+    return a < b;  // equal by value (ttyS01 vs ttyS1): keep a strict, total order
+}
+
+}  // namespace
+
+SerialPortMap BuildSerialPortMap(std::optional<std::string_view> configured,
+                                 std::vector<std::string> foundDevices) {
+    SerialPortMap map;
+    if (configured) {
+        std::string_view rest = *configured;
+        for (std::size_t port = 0; port < map.size(); ++port) {
+            const std::size_t colon = rest.find(':');
+            map[port] = std::string(rest.substr(0, colon));
+            if (colon == std::string_view::npos) {
+                break;
+            }
+            rest.remove_prefix(colon + 1);
+        }
+        return map;
+    }
+
+    std::sort(foundDevices.begin(), foundDevices.end(),
+              [](const std::string& a, const std::string& b) {
+                  const std::string_view nameA = BaseName(a);
+                  const std::string_view nameB = BaseName(b);
+                  if (Group(nameA) != Group(nameB)) {
+                      return Group(nameA) < Group(nameB);
+                  }
+                  if (nameA != nameB) {
+                      return NaturalLess(nameA, nameB);
+                  }
+                  return a < b;
+              });
+    foundDevices.erase(std::unique(foundDevices.begin(), foundDevices.end()), foundDevices.end());
+    std::erase(foundDevices, std::string{});
+    const std::size_t used = std::min(foundDevices.size(), map.size());
+    std::copy_n(foundDevices.begin(), used, map.begin());
+    return map;
+}
+
+std::optional<std::string> PortPathFor(const SerialPortMap& map, int port) {
+    if (port < 1 || port > kComPortCount || map[static_cast<std::size_t>(port - 1)].empty()) {
+        return std::nullopt;
+    }
+    return map[static_cast<std::size_t>(port - 1)];
+}
+
+}  // namespace rq

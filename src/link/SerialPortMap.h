@@ -1,0 +1,32 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rq {
+
+inline constexpr int kComPortCount = 16;
+
+// Device paths of COM1 to COM16 (index 0 is COM1); an empty entry is an unused number.
+using SerialPortMap = std::array<std::string, kComPortCount>;
+
+// Name of the environment variable that replaces the default port list.
+inline constexpr const char* kSerialPortsVariable = "RQ4720_SERIAL_PORTS";
+
+// Builds the COM number map.
+// - `configured` (the variable's value when set) lists paths separated by ':'; the first
+//   is COM1, an empty entry leaves its number unused, entries past COM16 are ignored.
+//   A set but empty value therefore maps no port at all.
+// - Otherwise the serial devices found are numbered in a stable order: USB adapters
+//   first (ttyUSB*, then ttyACM*), then all others (ttyS*, ...), each group in natural
+//   order of the device name (ttyUSB2 before ttyUSB10); duplicates count once.
+[[nodiscard]] SerialPortMap BuildSerialPortMap(std::optional<std::string_view> configured,
+                                               std::vector<std::string> foundDevices);
+
+// The device path of COM `port`, or nullopt for a number outside 1..16 or unused.
+[[nodiscard]] std::optional<std::string> PortPathFor(const SerialPortMap& map, int port);
+
+}  // namespace rq

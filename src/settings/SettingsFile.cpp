@@ -1,0 +1,206 @@
+#include "settings/SettingsFile.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <string>
+
+#include "core/Dialogs.h"
+#include "core/StatusLog.h"
+#include "core/Text.h"
+#include "settings/SettingsFileIo.h"
+#include "settings/SettingsFileReader.h"
+
+namespace rq {
+namespace {
+
+constexpr std::string_view kMarker = "[4720-01 Settings File]";
+constexpr std::string_view kBanner = "iButton Reader 4720 Quorrindel Inc.";
+constexpr std::string_view kLineEnd = "\r\n";
+
+// A number that does not fit 16 bits counts as larger than any field allows.
+int WholeNumber(const SettingsField& field) {
+    const auto n = field.number().rounded();
+    return n ? *n : std::numeric_limits<int>::max();
+}
+
+void ApplyPosition(int& position, const SettingsField& field) {
+    const int n = WholeNumber(field);
+    if (n < 0) {
+        return;
+    }
+    position = n == 0 ? kMinPosition : std::min(n, kMaxPosition);
+}
+
+using ApplyValue = void (*)(ReaderSettings&, const SettingsField&);
+
+// One key check of the loader and what the field after the key sets.
+struct LoadStep {
+    std::string_view key;
+    ApplyValue apply;  // nullptr for the two header lines
+};
+
+const std::array<LoadStep, 12> kLoadSteps = {{
+    {kMarker, nullptr},
+    {kBanner, nullptr},
+    {"[PREFIX]", [](ReaderSettings& s,
+                    const SettingsField& f) { s.prefix = f.leftCharacters(kMaxFieldCharacters); }},
+    {"[START]", [](ReaderSettings& s, const SettingsField& f) { ApplyPosition(s.startFrom, f); }},
+    {"[NUMBER]", [](ReaderSettings& s, const SettingsField& f) { ApplyPosition(s.charCount, f); }},
+    {"[POSTIFIX]",
+     [](ReaderSettings& s, const SettingsField& f) {
+         s.postfix = f.leftCharacters(kMaxFieldCharacters);
+     }},
+    {"[DELIMITER]",
+     [](ReaderSettings& s, const SettingsField& f) {
+         s.delimiter = NormaliseDelimiterCode(WholeNumber(f));
+     }},
+    {"[ONREMOVE]",
+     [](ReaderSettings& s, const SettingsField& f) {
+         s.onRemove = f.leftCharacters(kMaxFieldCharacters);
+     }},
+    {"[BUZZER]",
+     [](ReaderSettings& s, const SettingsField& f) { s.buzzer = f.number().isExactlyOne(); }},
+    {"[BAUD]", [](ReaderSettings& s,
+                  const SettingsField& f) { s.baudCode = NormaliseBaudCode(WholeNumber(f)); }},
+    {"[PS2KBLOCK]",
+     [](ReaderSettings& s, const SettingsField& f) { s.ps2KbLock = f.number().isExactlyOne(); }},
+    {"[CAPSLOCK]",
+     [](ReaderSettings& s, const SettingsField& f) { s.capsLock = f.number().isExactlyOne(); }},
+}};
+
+void ShowError(Dialogs& dialogs, const std::string& prompt) {
+    dialogs.messageBox(prompt, "Error", DialogIcon::Stop, DialogButtons::Ok);
+}
+
+// Whether a text value must be quoted to load back unchanged: the loader ends plain
+// fields at commas and line ends, drops blanks around them and reads a leading double
+// quote as the start of a quoted field.
+bool NeedsQuotes(std::span<const std::uint8_t> value) {
+    if (value.empty()) {
+        return false;
+    }
+    if (value.front() == ' ' || value.back() == ' ' || value.front() == '"') {
+        return true;
+    }
+    for (const std::uint8_t byte : value) {
+        if (byte == ',' || byte == '\r' || byte == '\n') {
+            return true;
+        }
+    }
+    return false;
+}
+
+class FileBuilder {
+  public:
+    void line(std::string_view ascii) {
+        bytes_.insert(bytes_.end(), ascii.begin(), ascii.end());
+        bytes_.insert(bytes_.end(), kLineEnd.begin(), kLineEnd.end());
+    }
+
+    void textLine(std::string_view utf8) {
+        auto encoded = text::EncodeCp1252(utf8);
+        if (encoded.unmappable && !unmappable_) {
+            unmappable_ = encoded.unmappable;
+        }
+        if (!NeedsQuotes(encoded.bytes)) {
+            bytes_.insert(bytes_.end(), encoded.bytes.begin(), encoded.bytes.end());
+        } else {
+            bytes_.push_back('"');
+            for (const std::uint8_t byte : encoded.bytes) {
+                if (byte == '"') {
+                    bytes_.push_back('"');
+                }
+                bytes_.push_back(byte);
+            }
+            bytes_.push_back('"');
+        }
+        line("");
+    }
+
+    void checkLine(bool checked) { line(checked ? " 1 " : " 0 "); }
+
+    SettingsFileBytes finish() { return {std::move(bytes_), unmappable_}; }
+
+  private:
+    std::vector<std::uint8_t> bytes_;
+    std::optional<char32_t> unmappable_;
+};
+
+}  // namespace
+
+void LoadSettingsFile(std::string_view path, ReaderSettings& settings, StatusLog& log,
+                      Dialogs& dialogs) {
+    const std::string pathText(path);
+    int error = 0;
+    auto file = InputFile::open(pathText, error);
+    if (!file) {
+        ShowError(dialogs, "Settings file " + pathText + " not found! " + std::to_string(error));
+        return;
+    }
+    log.appendLine("Settings file: " + pathText + " opened.");
+
+    // A read at the end keeps the previous field current; the steps then work on it.
+    SettingsFieldReader reader(*file, kMaxSettingsFileBytes);
+    for (std::size_t i = 0; i < kLoadSteps.size(); ++i) {
+        const LoadStep& step = kLoadSteps[i];
+        reader.next();
+        if (!reader.current().equals(step.key)) {
+            ShowError(dialogs, "Settings file error! " + std::to_string(i + 1));
+            return;
+        }
+        if (step.apply != nullptr) {
+            reader.next();
+            step.apply(settings, reader.current());
+        }
+    }
+    log.appendLine("Settings put on all fields.");
+}
+
+SettingsFileBytes FormatSettingsFile(const ReaderSettings& settings) {
+    FileBuilder file;
+    file.line(kMarker);
+    file.line(kBanner);
+    file.line("[PREFIX]");
+    file.textLine(settings.prefix);
+    file.line("[START]");
+    file.line(std::to_string(settings.startFrom));
+    file.line("[NUMBER]");
+    file.line(std::to_string(settings.charCount));
+    file.line("[POSTIFIX]");
+    file.textLine(settings.postfix);
+    file.line("[DELIMITER]");
+    file.line(std::to_string(settings.delimiter));
+    file.line("[ONREMOVE]");
+    file.textLine(settings.onRemove);
+    file.line("[BUZZER]");
+    file.checkLine(settings.buzzer);
+    file.line("[BAUD]");
+    file.line(std::to_string(settings.baudCode));
+    file.line("[PS2KBLOCK]");
+    file.checkLine(settings.ps2KbLock);
+    file.line("[CAPSLOCK]");
+    file.checkLine(settings.capsLock);
+    return file.finish();
+}
+
+void SaveSettingsFile(std::string_view path, const ReaderSettings& settings, StatusLog& log,
+                      Dialogs& dialogs) {
+    const std::string pathText(path);
+    const std::string failure = "Save settings to file " + pathText + " Error!!";
+    const SettingsFileBytes file = FormatSettingsFile(settings);
+    if (file.unmappable) {
+        // Writing a stand-in character would silently change the value on the next load.
+        log.appendLine("A settings file cannot hold the character " +
+                       text::DescribeCharacter(*file.unmappable) + ".");
+        ShowError(dialogs, failure);
+        return;
+    }
+    if (ReplaceFileContents(pathText, file.bytes) != 0) {
+        ShowError(dialogs, failure);
+        return;
+    }
+    log.appendLine("Settings saved ok to : " + pathText);
+}
+
+}  // namespace rq

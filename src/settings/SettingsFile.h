@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "settings/ReaderSettings.h"
+
+namespace rq {
+
+class StatusLog;
+class Dialogs;
+
+// The loader reads at most this much of a file; a longer file counts as ending there.
+inline constexpr std::uint64_t kMaxSettingsFileBytes = 64ull * 1024 * 1024;
+
+// Reads the settings file at `path` (UTF-8) into `settings`, field by field, with the
+// twelve structure checks. Values are applied as they are read, so a structure error
+// leaves the fields before it loaded. Reports in the log and in message boxes.
+void LoadSettingsFile(std::string_view path, ReaderSettings& settings, StatusLog& log,
+                      Dialogs& dialogs);
+
+// Writes `settings` to the settings file at `path` (UTF-8). The file is replaced only
+// when every byte reached the disk; otherwise an error box is shown and an existing file
+// keeps its contents.
+void SaveSettingsFile(std::string_view path, const ReaderSettings& settings, StatusLog& log,
+                      Dialogs& dialogs);
+
+// The bytes of a settings file: 22 lines in Windows-1252, each ended by CR LF. A text
+// value that would not load back unchanged is written as a quoted field.
+struct SettingsFileBytes {
+    std::vector<std::uint8_t> bytes;
+    // The first character of a text value that Windows-1252 cannot hold; bytes is then
+    // incomplete and must not be written.
+    std::optional<char32_t> unmappable;
+};
+[[nodiscard]] SettingsFileBytes FormatSettingsFile(const ReaderSettings& settings);
+
+}  // namespace rq

@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <filesystem>
+
+#include "TestWindow.h"
+#include "app/StatusLogWidget.h"
+#include "filemanager/Form2.h"
+
+namespace rq::app {
+namespace {
+
+using testing::TestWindow;
+
+// The operator's way back from the file manager: its button, then the main window's
+// activation, which runs the chosen action once.
+void ConfirmInFileManager(TestWindow& w) {
+    Form2* form = w->fileManager().window();
+    ASSERT_NE(form, nullptr);
+    form->findChild<QPushButton*>("Command1")->click();
+    QCoreApplication::processEvents();
+    QEvent activate(QEvent::WindowActivate);
+    QCoreApplication::sendEvent(w.window.get(), &activate);
+}
+
+TEST(FileRoundTrip, SaveClearAndLoadThroughTheFileManager) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));  // the file manager starts here
+    {
+        TestWindow w;
+        w->settings().prefix = "AB,C";
+        w->settings().charCount = 9;
+        w->settings().baudCode = 8;
+        w->showSettings();
+
+        w.choose("sfile");
+        w->fileManager().window()->findChild<QLineEdit*>("Text1")->setText("customer");
+        ConfirmInFileManager(w);
+        const std::string path =
+            (std::filesystem::path(dir.path().toStdString()) / "customer.kxs").string();
+        ASSERT_TRUE(std::filesystem::exists(path));
+        EXPECT_EQ(w->statusLog().visibleLines(),
+                  QStringList{QString::fromStdString("Settings saved ok to : " + path)});
+
+        // Coming back to the window again does not save a second time.
+        QEvent activate(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(w.window.get(), &activate);
+        EXPECT_EQ(w->statusLog().visibleLines().size(), 1);
+
+        w.choose("CLRS");
+        EXPECT_EQ(w->settings(), ReaderSettings{});
+
+        w.choose("sopen");
+        auto* files = w->fileManager().window()->findChild<QListWidget*>("File1");
+        const auto found = files->findItems("customer.kxs", Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1);
+        files->setCurrentItem(found.front());
+        ConfirmInFileManager(w);
+
+        EXPECT_EQ(w->settings().prefix, "AB,C");
+        EXPECT_EQ(w->settings().charCount, 9);
+        EXPECT_EQ(w->settings().baudCode, 8);
+        EXPECT_EQ(w->statusLog().visibleLines(),
+                  (QStringList{QString::fromStdString("Settings file: " + path + " opened."),
+                               "Settings put on all fields."}));
+    }
+    QDir::setCurrent(previous);
+}
+
+}  // namespace
+}  // namespace rq::app

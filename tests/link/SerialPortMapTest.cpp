@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "link/SerialPortMap.h"
+
+namespace rq {
+namespace {
+
+TEST(SerialPortMap, VariableListsComPortsInOrderWithGaps) {
+    const SerialPortMap map = BuildSerialPortMap("/dev/pts/3::/dev/ttyUSB0", {"/dev/ttyS0"});
+    EXPECT_EQ(PortPathFor(map, 1), "/dev/pts/3");
+    EXPECT_EQ(PortPathFor(map, 2), std::nullopt);
+    EXPECT_EQ(PortPathFor(map, 3), "/dev/ttyUSB0");
+    for (int port = 4; port <= 16; ++port) {
+        EXPECT_EQ(PortPathFor(map, port), std::nullopt) << port;
+    }
+}
+
+TEST(SerialPortMap, VariableEntriesPastSixteenAreIgnored) {
+    std::string value;
+    for (int i = 1; i <= 20; ++i) {
+        value += (i > 1 ? ":" : "") + std::string("/dev/p") + std::to_string(i);
+    }
+    const SerialPortMap map = BuildSerialPortMap(value, {});
+    EXPECT_EQ(PortPathFor(map, 16), "/dev/p16");
+    EXPECT_EQ(PortPathFor(map, 17), std::nullopt);
+}
+
+TEST(SerialPortMap, EmptyVariableMapsNoPort) {
+    const SerialPortMap map = BuildSerialPortMap("", {"/dev/ttyUSB0", "/dev/ttyS0"});
+    for (int port = 1; port <= 16; ++port) {
+        EXPECT_EQ(PortPathFor(map, port), std::nullopt) << port;
+    }
+}
+
+TEST(SerialPortMap, DefaultOrderPutsUsbAdaptersFirstInNaturalOrder) {
+    const SerialPortMap map = BuildSerialPortMap(
+        std::nullopt, {"/dev/ttyS1", "/dev/ttyS0", "/dev/ttyUSB10", "/dev/ttyACM0", "/dev/ttyUSB2",
+                       "/dev/ttyS10", "/dev/ttyS2", "/dev/rfcomm0", "/dev/ttyUSB2"});
+    const std::vector<std::string> expected = {"/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyACM0",
+                                               "/dev/rfcomm0", "/dev/ttyS0",    "/dev/ttyS1",
+                                               "/dev/ttyS2",   "/dev/ttyS10"};
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(PortPathFor(map, static_cast<int>(i) + 1), expected[i]) << "COM" << i + 1;
+    }
+    EXPECT_EQ(PortPathFor(map, 9), std::nullopt);  // the duplicate counts once
+}
+
+TEST(SerialPortMap, DefaultListKeepsSixteenAndTheAdapterAmongThem) {
+    std::vector<std::string> found;
+    for (int i = 31; i >= 0; --i) {
+        found.push_back("/dev/ttyS" + std::to_string(i));
+    }
+    found.push_back("/dev/ttyUSB0");
+    const SerialPortMap map = BuildSerialPortMap(std::nullopt, found);
+    EXPECT_EQ(PortPathFor(map, 1), "/dev/ttyUSB0");
+    EXPECT_EQ(PortPathFor(map, 2), "/dev/ttyS0");
+    EXPECT_EQ(PortPathFor(map, 16), "/dev/ttyS14");
+}
+
+TEST(SerialPortMap, NumbersOutsideOneToSixteenAreUnmapped) {
+    const SerialPortMap map = BuildSerialPortMap(std::nullopt, {"/dev/ttyS0"});
+    EXPECT_EQ(PortPathFor(map, 0), std::nullopt);
+    EXPECT_EQ(PortPathFor(map, -1), std::nullopt);
+    EXPECT_EQ(PortPathFor(map, 17), std::nullopt);
+    EXPECT_EQ(PortPathFor(map, 1), "/dev/ttyS0");
+}
+
+}  // namespace
+}  // namespace rq

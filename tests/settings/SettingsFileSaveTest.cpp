@@ -1,0 +1,254 @@
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+
+#include "settings/SettingsFile.h"
+#include "settings/SettingsFileTestSupport.h"
+#include "support/FakeDialogs.h"
+#include "support/FakeStatusLog.h"
+
+namespace rq {
+namespace {
+
+using testing::FakeDialogs;
+using testing::FakeStatusLog;
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+
+const std::string kOldContents = "previous contents\r\n";
+
+class SaveSettings : public ::testing::Test {
+  protected:
+    void save(const std::string& target) { SaveSettingsFile(target, settings, log, dialogs); }
+    ReaderSettings reload(const std::string& source) {
+        ReaderSettings loaded;
+        loaded.startFrom = 9;  // differs from anything saved below
+        FakeStatusLog loadLog;
+        FakeDialogs loadDialogs;
+        LoadSettingsFile(source, loaded, loadLog, loadDialogs);
+        EXPECT_TRUE(loadDialogs.shown.empty()) << loadDialogs.shown.front().prompt;
+        return loaded;
+    }
+    void expectFailureBox(const std::string& target) {
+        ASSERT_EQ(dialogs.shown.size(), 1u);
+        EXPECT_EQ(dialogs.shown[0].prompt, "Save settings to file " + target + " Error!!");
+        EXPECT_EQ(dialogs.shown[0].title, "Error");
+        EXPECT_EQ(dialogs.shown[0].icon, DialogIcon::Stop);
+        EXPECT_EQ(dialogs.shown[0].buttons, DialogButtons::Ok);
+        for (const auto& line : log.lines()) {
+            EXPECT_EQ(line.find("saved ok"), std::string::npos) << line;
+        }
+    }
+    // Only the given file is left in the directory: no temporary file stayed behind.
+    void expectOnlyFile(const std::string& name) {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            names.push_back(entry.path().filename().string());
+        }
+        EXPECT_EQ(names, std::vector<std::string>{name});
+    }
+
+    TempDir dir;
+    std::string path = dir.file("conf.kxs");
+    ReaderSettings settings;
+    FakeStatusLog log;
+    FakeDialogs dialogs;
+};
+
+TEST_F(SaveSettings, DefaultsGiveThe205ByteFile) {
+    save(path);
+    const std::string expected =
+        "[4720-01 Settings File]\r\n"
+        "iButton Reader 4720 Quorrindel Inc.\r\n"
+        "[PREFIX]\r\n"
+        "\r\n"
+        "[START]\r\n"
+        "1\r\n"
+        "[NUMBER]\r\n"
+        "16\r\n"
+        "[POSTIFIX]\r\n"
+        "\r\n"
+        "[DELIMITER]\r\n"
+        "0\r\n"
+        "[ONREMOVE]\r\n"
+        "\r\n"
+        "[BUZZER]\r\n"
+        " 1 \r\n"
+        "[BAUD]\r\n"
+        "0\r\n"
+        "[PS2KBLOCK]\r\n"
+        " 0 \r\n"
+        "[CAPSLOCK]\r\n"
+        " 0 \r\n";
+    ASSERT_EQ(expected.size(), 205u);
+    EXPECT_EQ(ReadBytes(path), expected);
+    EXPECT_EQ(log.lines(), std::vector<std::string>{"Settings saved ok to : " + path});
+    EXPECT_TRUE(dialogs.shown.empty());
+    expectOnlyFile("conf.kxs");
+}
+
+TEST_F(SaveSettings, SaveThenLoadRestoresAllTenFields) {
+    settings.prefix = "é€x";
+    settings.startFrom = 3;
+    settings.charCount = 8;
+    settings.postfix = "Z";
+    settings.delimiter = 2;
+    settings.onRemove = "R";
+    settings.buzzer = false;
+    settings.baudCode = 8;
+    settings.ps2KbLock = true;
+    settings.capsLock = true;
+    save(path);
+    EXPECT_EQ(reload(path), settings);
+}
+
+TEST_F(SaveSettings, TextsThatWouldNotLoadBackAreQuotedAndRoundTrip) {
+    for (const std::string value :
+         {"A,B", " lead", "trail ", "\"q", "\",\"", "a\"b,c", " \" ", "\r\nx", ",", "  "}) {
+        settings.prefix = value;
+        settings.postfix = "p" + value;
+        settings.onRemove = value;
+        save(path);
+        const ReaderSettings loaded = reload(path);
+        EXPECT_EQ(loaded.prefix, value);
+        EXPECT_EQ(loaded.postfix, "p" + value);
+        EXPECT_EQ(loaded.onRemove, value);
+    }
+}
+
+TEST_F(SaveSettings, PlainTextsAreWrittenUnchanged) {
+    settings.prefix = "a\"b";  // a quote inside a plain field is read as is
+    settings.postfix = "x y";
+    save(path);
+    const std::string bytes = ReadBytes(path);
+    EXPECT_NE(bytes.find("[PREFIX]\r\na\"b\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("[POSTIFIX]\r\nx y\r\n"), std::string::npos);
+    settings.prefix = "A,B";
+    save(path);
+    EXPECT_NE(ReadBytes(path).find("[PREFIX]\r\n\"A,B\"\r\n"), std::string::npos);
+}
+
+TEST_F(SaveSettings, ReplacingKeepsPermissionsAndFollowsLinks) {
+    WriteBytes(path, kOldContents);
+    ::chmod(path.c_str(), 0640);
+    const std::string link = dir.file("link.kxs");
+    std::filesystem::create_symlink(path, link);
+    save(link);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(ReadBytes(path).size(), 205u);
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+TEST_F(SaveSettings, MissingDirectoryOrDirectoryTargetShowsTheErrorBox) {
+    const std::string missing = dir.file("nowhere/conf.kxs");
+    save(missing);
+    expectFailureBox(missing);
+
+    dialogs.shown.clear();
+    const std::string folder = dir.file("folder.kxs");
+    std::filesystem::create_directory(folder);
+    WriteBytes(folder + "/inside", kOldContents);
+    save(folder);
+    expectFailureBox(folder);
+    EXPECT_EQ(ReadBytes(folder + "/inside"), kOldContents);
+    expectOnlyFile("folder.kxs");
+}
+
+TEST_F(SaveSettings, CharacterOutsideWindows1252IsRefusedAndOldFileKept) {
+    WriteBytes(path, kOldContents);
+    settings.postfix = "a\u65E5";
+    save(path);
+    expectFailureBox(path);
+    EXPECT_EQ(ReadBytes(path), kOldContents);
+    expectOnlyFile("conf.kxs");
+}
+
+// Lowers the largest file size this process may write; writes beyond it fail with EFBIG.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+
+  private:
+    rlimit saved_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+TEST_F(SaveSettings, FailedWriteKeepsTheOldFileAndReportsNoSuccess) {
+    WriteBytes(path, kOldContents);
+    {
+        const FileSizeLimit limit(100);
+        save(path);
+    }
+    expectFailureBox(path);
+    EXPECT_EQ(ReadBytes(path), kOldContents);
+    expectOnlyFile("conf.kxs");
+}
+
+// A tiny file system of its own, unmounted afterwards; needs the right to mount.
+class SmallFileSystem {
+  public:
+    explicit SmallFileSystem(const std::string& where) : where_(where) {
+        mounted_ = ::mount("tmpfs", where.c_str(), "tmpfs", 0, "size=16k") == 0;
+    }
+    SmallFileSystem(const SmallFileSystem&) = delete;
+    SmallFileSystem& operator=(const SmallFileSystem&) = delete;
+    ~SmallFileSystem() {
+        if (mounted_) {
+            ::umount2(where_.c_str(), MNT_DETACH);
+        }
+    }
+    [[nodiscard]] bool mounted() const { return mounted_; }
+
+  private:
+    std::string where_;
+    bool mounted_ = false;
+};
+
+TEST_F(SaveSettings, FullDiskKeepsTheOldFileAndReportsNoSuccess) {
+    const std::string mountPoint = dir.file("small");
+    std::filesystem::create_directory(mountPoint);
+    const SmallFileSystem fileSystem(mountPoint);
+    if (!fileSystem.mounted()) {
+        GTEST_SKIP() << "cannot mount a small file system here";
+    }
+    const std::string target = mountPoint + "/conf.kxs";
+    WriteBytes(target, kOldContents);
+    {
+        // Fill what is left, so that not even one more page can be written.
+        std::ofstream filler(mountPoint + "/filler", std::ios::binary);
+        const std::string block(1024, 'f');
+        for (int i = 0; i < 64 && filler; ++i) {
+            filler << block << std::flush;
+        }
+    }
+    save(target);
+    expectFailureBox(target);
+    EXPECT_EQ(ReadBytes(target), kOldContents);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(mountPoint),
+                            std::filesystem::directory_iterator()),
+              2);
+}
+
+}  // namespace
+}  // namespace rq
