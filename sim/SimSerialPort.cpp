@@ -41,8 +41,10 @@ void SimSerialPort::unplug(int port) {
 }
 
 void SimSerialPort::setCommPort(int port) {
-    // The number applies to the next open; the open port stays the one opened.
-    commPort_ = port;
+    // Refused while open, as the control refuses it.
+    if (openPort_ == 0) {
+        commPort_ = port;
+    }
 }
 
 SerialFailure SimSerialPort::setSettings(std::string_view settings) {

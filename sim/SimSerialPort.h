@@ -27,6 +27,7 @@ class SimSerialPort final : public SerialPort {
     // The adapter behind a port is pulled: reads and writes fail, reopening fails.
     void unplug(int port);
 
+    // Ignored while the port is open, as the control refuses it then.
     void setCommPort(int port) override;
     [[nodiscard]] int commPort() const override { return commPort_; }
     SerialFailure setSettings(std::string_view settings) override;

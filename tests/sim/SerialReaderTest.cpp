@@ -216,6 +216,8 @@ TEST_F(SerialReader, MissingAndBusyPortsDoNotOpen) {
     port.setCommPort(9);
     EXPECT_EQ(port.open(), SerialFailure::None);
     EXPECT_EQ(port.open(), SerialFailure::OpenFailed) << "already open";
+    port.setCommPort(3);
+    EXPECT_EQ(port.commPort(), 9) << "the number cannot change while open";
     EXPECT_EQ(exchange({0x1B, 0x00}, 10, 200ms), Bytes{});
     port.close();
     int count = 0;
