@@ -25,6 +25,9 @@ screenshot:
 	$(MAKE) build
 	scripts/screenshot $(BUILD_DIR)
 
+demo: build
+	$(BUILD_DIR)/rq4720-demo
+
 bench: build
 	$(BUILD_DIR)/bench/rq4720-bench-waits
 

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "Faults.h"
+#include "ReaderConfig.h"
+
+namespace rq::sim {
+
+// What the rq4720-sim command line asks for.
+struct SimOptions {
+    ReaderConfig config;
+    Faults faults;
+    std::string link;  // a symbolic link to make to the terminal, if any
+    bool verbose = false;
+    bool help = false;
+};
+
+struct ParsedOptions {
+    SimOptions options;
+    std::string error;  // empty when the arguments were understood
+};
+
+// The arguments after the program name.
+[[nodiscard]] ParsedOptions ParseOptions(std::span<const std::string_view> arguments);
+// One "--fault" text, e.g. "silent-after=3" or "wrong-byte=5:171"; the error or empty.
+[[nodiscard]] std::string ApplyFault(std::string_view text, Faults& faults);
+[[nodiscard]] std::string Usage();
+
+}  // namespace rq::sim

@@ -1,0 +1,83 @@
+// rq4720-demo: the tool with simulated readers in place of hardware. A reader on USB
+// (in-process, on the real clock) and a reader on RS232 behind a pseudo-terminal that
+// the tool reaches through its real serial binding as COM1. A small panel plugs the USB
+// reader in and out, so every command can be tried on both links.
+#include <QApplication>
+#include <QMessageBox>
+#include <cstdlib>
+#include <exception>
+#include <memory>
+
+#include "DemoPanel.h"
+#include "app/Form1.h"
+#include "link/QtSerialPort.h"
+#include "link/SteadyClock.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    try {
+        rq::sim::ReaderConfig serialConfig;
+        serialConfig.settings[0] = 6;  // the RS232 reader talks at 19200 baud
+        rq::sim::PtyReader serialReader(serialConfig);
+        // COM1 is the simulated reader's terminal; set before the port binding exists.
+        setenv("RQ4720_SERIAL_PORTS", serialReader.slavePath().c_str(), 1);
+
+        auto clock = std::make_unique<rq::SteadyClock>([] {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                            QEventLoop::ExcludeSocketNotifiers);
+        });
+        // Declared before the window, so it outlives the window's handle to its library;
+        // it does not use the clock once the window (which owns the clock) has gone.
+        rq::sim::SimulatedUsbReader usbReader(*clock);
+
+        // The HID library belongs to the USB reader; the window gets a forwarding handle.
+        class BorrowedHid final : public rq::HidLibrary {
+          public:
+            explicit BorrowedHid(rq::HidLibrary& hid) : hid_(hid) {}
+            std::uint32_t HidDevice_GetNumHidDevices(std::uint16_t v, std::uint16_t p) override {
+                return hid_.HidDevice_GetNumHidDevices(v, p);
+            }
+            std::uint8_t HidDevice_Open(rq::HidDeviceRef& d, std::uint32_t i, std::uint16_t v,
+                                        std::uint16_t p, std::uint32_t n) override {
+                return hid_.HidDevice_Open(d, i, v, p, n);
+            }
+            void HidDevice_GetHandle(rq::HidDeviceRef d) override { hid_.HidDevice_GetHandle(d); }
+            std::uint16_t HidDevice_GetInputReportBufferLength(rq::HidDeviceRef d) override {
+                return hid_.HidDevice_GetInputReportBufferLength(d);
+            }
+            std::uint16_t HidDevice_GetOutputReportBufferLength(rq::HidDeviceRef d) override {
+                return hid_.HidDevice_GetOutputReportBufferLength(d);
+            }
+            std::uint8_t HidDevice_SetOutputReport_Interrupt(
+                rq::HidDeviceRef d, std::span<const std::uint8_t> r) override {
+                return hid_.HidDevice_SetOutputReport_Interrupt(d, r);
+            }
+            std::uint8_t HidDevice_GetInputReport_Interrupt(rq::HidDeviceRef d,
+                                                            std::span<std::uint8_t> b,
+                                                            std::uint32_t n,
+                                                            std::uint32_t& returned) override {
+                return hid_.HidDevice_GetInputReport_Interrupt(d, b, n, returned);
+            }
+            std::uint8_t HidDevice_Close(rq::HidDeviceRef d) override {
+                return hid_.HidDevice_Close(d);
+            }
+
+          private:
+            rq::HidLibrary& hid_;
+        };
+
+        rq::app::Devices devices{std::make_unique<BorrowedHid>(usbReader.library()),
+                                 std::make_unique<rq::QtSerialPort>(), std::move(clock)};
+        rq::app::Form1 window(std::move(devices));
+        window.show();
+
+        rq::demo::DemoPanel panel(usbReader, serialReader);
+        panel.move(window.frameGeometry().topRight() + QPoint(12, 0));
+        panel.show();
+        return QApplication::exec();
+    } catch (const std::exception& failure) {
+        QMessageBox::critical(nullptr, QStringLiteral("rq4720-demo"),
+                              QString::fromLocal8Bit(failure.what()));
+        return 1;
+    }
+}

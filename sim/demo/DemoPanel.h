@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QWidget>
+
+#include "PtyReader.h"
+#include "SimulatedUsbReader.h"
+
+class QCheckBox;
+class QLabel;
+class QPlainTextEdit;
+
+namespace rq::demo {
+
+// A small window beside the tool: plugs the simulated USB reader in and out, names the
+// RS232 reader's terminal, places an iButton on it, and shows the settings both readers
+// hold, so that a write or a reset can be seen landing.
+class DemoPanel final : public QWidget {
+    Q_OBJECT
+
+  public:
+    DemoPanel(sim::SimulatedUsbReader& usb, sim::PtyReader& serial, QWidget* parent = nullptr);
+
+  private:
+    void refresh();
+
+    sim::SimulatedUsbReader& usb_;
+    sim::PtyReader& serial_;
+    QCheckBox* usbPlugged_;
+    QPlainTextEdit* settingsView_;
+};
+
+}  // namespace rq::demo
