@@ -115,6 +115,12 @@ TEST_F(SimOperations, UsbWriteThenReadBringsTheSettingsBack) {
     EXPECT_EQ(rig.log.lines(), Lines(kUsbFound, {"Read 4720B USB value OK!"}));
     EXPECT_EQ(rig.settings, testing::EditedSettings());
     EXPECT_EQ(usbCommands().back(), (Bytes{0, 27, 28, 0, 16, 31, 0, 0, 0}));
+    // The reply kept as text: header, block and the 4 zero bytes that end report 5.
+    const std::string reply = rig.state.ReplyText;
+    // 40 characters; the PS/2 lock byte 255 ("ÿ") and the postfix's "é" take two bytes each.
+    ASSERT_EQ(reply.size(), 40u + 2u);
+    EXPECT_EQ(reply.substr(0, 5), std::string("\x1B\x1C\x00\x10\x1F", 5));
+    EXPECT_EQ(reply.substr(reply.size() - 4), std::string(4, '\0'));
     expectEndedCleanly();
 }
 
