@@ -8,6 +8,7 @@
 #include "app/Form1.h"
 #include "app/ReleaseNotes.h"
 #include "filemanager/PendingFileActions.h"
+#include "protocol/ReaderOperations.h"
 #include "settings/ReaderSettings.h"
 
 namespace rq::app {
@@ -41,10 +42,10 @@ void ConnectMenuCommands(Form1& window) {
     window.onMenu("exit", [&window](OperationContext&) { window.endProgram(); });
 
     // Programming
-    window.onMenu("pusb", NotInThisBuild("Write settings to 4720"));
-    window.onMenu("reads", NotInThisBuild("Read settings from 4720"));
-    window.onMenu("reset", NotInThisBuild("Reset 4720 settings to default"));
-    window.onMenu("rver", NotInThisBuild("Read version from 4720"));
+    window.onMenu("pusb", WriteSettingsToReader);
+    window.onMenu("reads", ReadSettingsFromReader);
+    window.onMenu("reset", ResetReaderToDefaults);
+    window.onMenu("rver", ReadFirmwareVersion);
     window.onMenu("fopen", ChooseFile(window, FileCommand::UpdateFirmware));
 
     // Communication

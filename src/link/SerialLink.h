@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "core/OperationContext.h"
 
 namespace rq {
