@@ -16,60 +16,19 @@
 #include <thread>
 #include <vector>
 
-#include "core/Dialogs.h"
 #include "core/OperationContext.h"
 #include "core/ProgramState.h"
-#include "core/StatusLog.h"
 #include "link/QtSerialPort.h"
 #include "link/SerialLink.h"
 #include "link/SteadyClock.h"
 #include "link/UsbLink.h"
+#include "support/FakeDialogs.h"
+#include "support/FakeStatusLog.h"
+#include "support/NoDevices.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class NullLog final : public rq::StatusLog {
-  public:
-    void appendLine(std::string_view) override {}
-    void appendPiece(std::string_view) override {}
-    void appendEmptyLine() override {}
-    void clear() override {}
-    void repaint() override {}
-    void repaintWindow() override {}
-    void setTextColour(rq::Rgb) override {}
-    [[nodiscard]] rq::PrintPosition printPosition() const override { return {}; }
-    void takeFocus() override {}
-};
-
-class NullDialogs final : public rq::Dialogs {
-  public:
-    rq::DialogAnswer messageBox(std::string_view, std::string_view, rq::DialogIcon,
-                                rq::DialogButtons) override {
-        return rq::DialogAnswer::Ok;
-    }
-};
-
-class NoHid final : public rq::HidLibrary {
-  public:
-    std::uint32_t HidDevice_GetNumHidDevices(std::uint16_t, std::uint16_t) override { return 0; }
-    std::uint8_t HidDevice_Open(rq::HidDeviceRef&, std::uint32_t, std::uint16_t, std::uint16_t,
-                                std::uint32_t) override {
-        return rq::kHidDeviceNotFound;
-    }
-    void HidDevice_GetHandle(rq::HidDeviceRef) override {}
-    std::uint16_t HidDevice_GetInputReportBufferLength(rq::HidDeviceRef) override { return 0; }
-    std::uint16_t HidDevice_GetOutputReportBufferLength(rq::HidDeviceRef) override { return 0; }
-    std::uint8_t HidDevice_SetOutputReport_Interrupt(rq::HidDeviceRef,
-                                                     std::span<const std::uint8_t>) override {
-        return rq::kHidDeviceNotOpened;
-    }
-    std::uint8_t HidDevice_GetInputReport_Interrupt(rq::HidDeviceRef, std::span<std::uint8_t>,
-                                                    std::uint32_t, std::uint32_t&) override {
-        return rq::kHidDeviceNotOpened;
-    }
-    std::uint8_t HidDevice_Close(rq::HidDeviceRef) override { return rq::kHidDeviceNotOpened; }
-};
 
 double CpuSeconds() {
     rusage usage{};
@@ -102,9 +61,9 @@ int main(int argc, char* argv[]) {
 
     rq::ProgramState state;
     rq::ReaderSettings settings;
-    NullLog log;
-    NullDialogs dialogs;
-    NoHid hid;
+    rq::testing::FakeStatusLog log;
+    rq::testing::FakeDialogs dialogs;
+    rq::testing::NoHidLibrary hid;
     rq::QtSerialPort port;
     rq::SteadyClock clock;
     rq::OperationContext ctx{state, settings, log, dialogs, hid, port, clock};

@@ -12,7 +12,7 @@ TestWindow::TestWindow() {
     dialogs = fakeDialogs.get();
     auto port = std::make_unique<NotifyingSerialPort>();
     serial = port.get();
-    Devices devices{std::make_unique<NoHidLibrary>(), std::move(port),
+    Devices devices{std::make_unique<rq::testing::NoHidLibrary>(), std::move(port),
                     std::make_unique<SteadyClock>()};
     window = std::make_unique<Form1>(std::move(devices), std::move(fakeDialogs));
     window->setEndProgram([this] { ++programEnds; });

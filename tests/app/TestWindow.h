@@ -4,13 +4,13 @@
 #include <memory>
 
 #include "app/Form1.h"
-#include "app/NoDevices.h"
 #include "support/FakeDialogs.h"
+#include "support/NoDevices.h"
 
 namespace rq::app::testing {
 
 // A serial port without a port that lets a test deliver receive notifications.
-class NotifyingSerialPort final : public NoSerialPort {
+class NotifyingSerialPort final : public rq::testing::NoSerialPort {
   public:
     void setReceiveHandler(std::function<void()> handler) override {
         handler_ = std::move(handler);

@@ -5,9 +5,9 @@
 #include "link/HidLibrary.h"
 #include "link/SerialPort.h"
 
-namespace rq::app {
+namespace rq::testing {
 
-// Stand-ins for builds without device bindings: no reader is ever attached on USB.
+// Stand-ins for tests that need no device: no reader is ever attached on USB.
 class NoHidLibrary final : public rq::HidLibrary {
   public:
     std::uint32_t HidDevice_GetNumHidDevices(std::uint16_t, std::uint16_t) override { return 0; }
@@ -74,4 +74,4 @@ class NoSerialPort : public rq::SerialPort {
     std::string settings_ = "9600,n,8,1";
 };
 
-}  // namespace rq::app
+}  // namespace rq::testing
