@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/OperationContext.h"
+#include "support/EditedSettings.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeStatusLog.h"
 
@@ -33,22 +34,6 @@ inline std::vector<std::string> Lines(std::vector<std::string> first,
                                       const std::vector<std::string>& then) {
     first.insert(first.end(), then.begin(), then.end());
     return first;
-}
-
-// A settings record that differs from the defaults in every field.
-inline ReaderSettings EditedSettings() {
-    ReaderSettings s;
-    s.prefix = "AB";
-    s.startFrom = 3;
-    s.charCount = 8;
-    s.postfix = "Zé";
-    s.delimiter = 3;
-    s.onRemove = "R";
-    s.buzzer = false;
-    s.baudCode = 9;
-    s.ps2KbLock = true;
-    s.capsLock = true;
-    return s;
 }
 
 }  // namespace rq::testing

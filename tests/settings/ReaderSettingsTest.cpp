@@ -1,29 +1,16 @@
 #include <gtest/gtest.h>
 
 #include "settings/ReaderSettings.h"
+#include "support/EditedSettings.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeStatusLog.h"
 
 namespace rq {
 namespace {
 
+using testing::EditedSettings;
 using testing::FakeDialogs;
 using testing::FakeStatusLog;
-
-ReaderSettings Edited() {
-    ReaderSettings s;
-    s.prefix = "AB";
-    s.startFrom = 3;
-    s.charCount = 8;
-    s.postfix = "Z";
-    s.delimiter = 3;
-    s.onRemove = "R";
-    s.buzzer = false;
-    s.baudCode = 9;
-    s.ps2KbLock = true;
-    s.capsLock = true;
-    return s;
-}
 
 TEST(ReaderSettingsDefaults, MatchTheFreshWindow) {
     const ReaderSettings s;
@@ -40,7 +27,7 @@ TEST(ReaderSettingsDefaults, MatchTheFreshWindow) {
 }
 
 TEST(ClearFields, OkRestoresDefaultsAndLeavesOnlyItsLine) {
-    ReaderSettings s = Edited();
+    ReaderSettings s = EditedSettings();
     FakeStatusLog log;
     log.appendLine("earlier line");
     FakeDialogs dialogs;
@@ -58,7 +45,7 @@ TEST(ClearFields, OkRestoresDefaultsAndLeavesOnlyItsLine) {
 }
 
 TEST(ClearFields, CancelChangesNothing) {
-    ReaderSettings s = Edited();
+    ReaderSettings s = EditedSettings();
     FakeStatusLog log;
     log.appendLine("earlier line");
     FakeDialogs dialogs;
@@ -66,13 +53,13 @@ TEST(ClearFields, CancelChangesNothing) {
 
     EXPECT_FALSE(ClearFields(s, log, dialogs));
 
-    EXPECT_EQ(s, Edited());
+    EXPECT_EQ(s, EditedSettings());
     EXPECT_EQ(log.lines(), std::vector<std::string>{"earlier line"});
     EXPECT_EQ(log.clears, 0);
 }
 
 TEST(ClearFields, KeepsWhetherCapsLockCanBeChanged) {
-    ReaderSettings s = Edited();
+    ReaderSettings s = EditedSettings();
     s.capsLockEnabled = false;
     FakeStatusLog log;
     FakeDialogs dialogs;
