@@ -25,6 +25,24 @@ Devices Checked(Devices devices) {
     return devices;
 }
 
+// Shows the settings record in the controls before each message box, so that a box in
+// the middle of a command (a settings file error, say) shows the fields as they stand.
+class ShowSettingsFirst final : public rq::Dialogs {
+  public:
+    ShowSettingsFirst(std::unique_ptr<rq::Dialogs> inner, std::function<void()> showSettings)
+        : inner_(std::move(inner)), showSettings_(std::move(showSettings)) {}
+
+    DialogAnswer messageBox(std::string_view prompt, std::string_view title, DialogIcon icon,
+                            DialogButtons buttons) override {
+        showSettings_();
+        return inner_->messageBox(prompt, title, icon, buttons);
+    }
+
+  private:
+    std::unique_ptr<rq::Dialogs> inner_;
+    std::function<void()> showSettings_;
+};
+
 // Marks the window busy for the life of one command, also when it throws.
 class BusyScope {
   public:
@@ -48,7 +66,13 @@ class BusyScope {
 Form1::Form1(Devices devices, std::unique_ptr<rq::Dialogs> dialogs, QWidget* parent)
     : QMainWindow(parent),
       devices_(Checked(std::move(devices))),
-      dialogs_(dialogs ? std::move(dialogs) : std::make_unique<QtDialogs>(this)),
+      dialogs_(std::make_unique<ShowSettingsFirst>(
+          dialogs ? std::move(dialogs) : std::make_unique<QtDialogs>(this),
+          [this] {
+              if (settingsControls_ != nullptr) {
+                  settingsControls_->show();
+              }
+          })),
       endProgram_([] { QCoreApplication::quit(); }) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromUtf8(kWindowTitle));
@@ -76,6 +100,7 @@ Form1::Form1(Devices devices, std::unique_ptr<rq::Dialogs> dialogs, QWidget* par
         raise();
         activateWindow();
     });
+    fileManager_->setBusyCheck([this] { return running_; });
     ConnectMenuCommands(*this);
 
     controls_.picture1->setFocus();  // first in the focus order

@@ -54,8 +54,12 @@ DialogAnswer QtDialogs::messageBox(std::string_view prompt, std::string_view tit
     QString text = FromUtf8(prompt);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 
+    // Over the window the operator works in (the file manager's boxes over the file
+    // manager), else over the main window.
+    QWidget* parent =
+        QApplication::activeWindow() != nullptr ? QApplication::activeWindow() : parent_.data();
     QMessageBox box(ToQtIcon(icon), FromUtf8(title.empty() ? kApplicationTitle : title), text,
-                    QMessageBox::NoButton, parent_.data());
+                    QMessageBox::NoButton, parent);
     // Prompts carry file names and reader texts: never interpret them as markup.
     box.setTextFormat(Qt::PlainText);
     box.addButton(QMessageBox::Ok);

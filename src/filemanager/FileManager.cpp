@@ -31,6 +31,7 @@ void FileManager::show(FileCommand command, QWidget* mainWindow) {
     log_.clear();
     if (!form_) {
         form_ = std::make_unique<Form2>(state_, dialogs_, drives_, volumes_);
+        form_->setBusyCheck(busy_);
         QObject::connect(form_.get(), &Form2::choiceConfirmed, form_.get(), [this] {
             returnRequested_ = true;
             if (bringBackMainWindow_) {

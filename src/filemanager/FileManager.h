@@ -36,6 +36,9 @@ class FileManager {
     // waiting.
     void show(FileCommand command, QWidget* mainWindow);
 
+    // Tells the file manager when a command of the main window runs (see Form2).
+    void setBusyCheck(std::function<bool()> busy) { busy_ = std::move(busy); }
+
     // True once after the button confirmed a choice; the main window asks on activation.
     bool takeReturnRequest();
 
@@ -53,6 +56,7 @@ class FileManager {
     DriveDirectories drives_;
     std::unique_ptr<Form2> form_;
     bool returnRequested_ = false;
+    std::function<bool()> busy_;
 };
 
 }  // namespace rq

@@ -142,6 +142,9 @@ bool Form2::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Form2::refreshOnActivation() {
+    if (busy_ && busy_()) {
+        return;
+    }
     fillDriveList();
     // Showing the directory lists its files too.
     const std::string wanted = drives_.directoryOf(selectedDrive());

@@ -35,6 +35,9 @@ class Form2 final : public QWidget {
 
     // Refreshes drives, directories and files as when the window becomes active.
     void refreshOnActivation();
+    // While this says true (a command of the main window runs), activations refresh
+    // nothing, so no message box can open in the middle of the command.
+    void setBusyCheck(std::function<bool()> busy) { busy_ = std::move(busy); }
     // Lists the files of fileListPath() again, keeping the chosen one.
     void refreshFileList();
 
@@ -95,6 +98,7 @@ class Form2 final : public QWidget {
     // The last failure shown on activation, so that closing its box (which activates the
     // window again) cannot bring the same box back without end.
     std::string lastActivationProblem_;
+    std::function<bool()> busy_;
 };
 
 }  // namespace rq

@@ -6,11 +6,13 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <filesystem>
 
 #include "TestWindow.h"
 #include "app/StatusLogWidget.h"
 #include "filemanager/Form2.h"
+#include "filemanager/PendingFileActions.h"
 
 namespace rq::app {
 namespace {
@@ -72,6 +74,32 @@ TEST(FileRoundTrip, SaveClearAndLoadThroughTheFileManager) {
                                "Settings put on all fields."}));
     }
     QDir::setCurrent(previous);
+}
+
+TEST(FileRoundTrip, ErrorBoxShowsTheFieldsLoadedBeforeIt) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string path = dir.filePath("broken.kxs").toStdString();
+    {
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        const char content[] =
+            "[4720-01 Settings File]\r\niButton Reader 4720 Quorrindel Inc.\r\n"
+            "[PREFIX]\r\nNEW\r\n[START]\r\n4\r\n[NUMBER]\r\n5\r\n[POSTFIX]\r\n";
+        std::fputs(content, file);
+        std::fclose(file);
+    }
+    TestWindow w;
+    QString shownPrefix;
+    w.dialogs->onShow = [&](const rq::testing::FakeDialogs::Shown&) {
+        shownPrefix = w->findChild<QLineEdit*>("Text1")->text();
+    };
+    w->state().ChosenFilePath = path;
+    w->state().PendingFileAction = FileAction::LoadSettings;
+    w->runCommand([](OperationContext& ctx) { RunPendingFileAction(ctx, {}); });
+    ASSERT_EQ(w.dialogs->shown.size(), 1u);
+    EXPECT_EQ(w.dialogs->shown[0].prompt, "Settings file error! 6");
+    EXPECT_EQ(shownPrefix, "NEW");
 }
 
 }  // namespace

@@ -298,5 +298,19 @@ TEST_F(FileManagerWindow, VanishedDirectoryIsReportedOnceOnActivation) {
     EXPECT_EQ(dialogs.shown.size(), 1u);
 }
 
+TEST_F(FileManagerWindow, ActivationDuringACommandOpensNoBox) {
+    Form2& window = open(FileCommand::OpenSettings);
+    pickDirectory(window, "sub");
+    QTest::keyClick(window.Dir1, Qt::Key_Return);
+    fs::remove_all(inRoot("sub"));
+    bool commandRuns = true;
+    window.setBusyCheck([&commandRuns] { return commandRuns; });
+    window.refreshOnActivation();
+    EXPECT_TRUE(dialogs.shown.empty());
+    commandRuns = false;
+    window.refreshOnActivation();
+    EXPECT_EQ(dialogs.shown.size(), 1u);
+}
+
 }  // namespace
 }  // namespace rq

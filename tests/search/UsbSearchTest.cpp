@@ -123,5 +123,23 @@ TEST(UsbSearch, QuietSearchOverlooksADifferenceAtByteZeroOnly) {
     }
 }
 
+TEST(UsbSearch, QuietSearchStillFailsOnADifferenceBeyondByteZero) {
+    LinkRig rig;
+    sim::ReaderModel reader;
+    reader.faults().silentAfterFrames = 0;
+    rig.hid.attach(reader);
+    // Byte 0 and byte 3 differ: only the first is let through in quiet mode.
+    const std::array<std::uint8_t, 9> stale = {0x55, 0x1B, 0x00, 0x08, '4', '7', '2', '0', 'I'};
+    std::copy(stale.begin(), stale.end(), rig.state.InBuffer.begin());
+    rig.state.LinkStatus = LinkState::Loop;
+    rig.state.ReaderRevision = true;
+    SearchUsbReader(rig.ctx);
+    EXPECT_EQ(rig.state.LinkStatus, LinkState::Err);
+    ASSERT_EQ(rig.log.lines().size(), 1u);
+    EXPECT_EQ(rig.log.lines()[0].rfind("RQ-4720 not connects to USB port !", 0), 0u);
+    EXPECT_FALSE(rig.state.ReaderRevision);
+    EXPECT_EQ(rig.hid.openHandles(), 0u);
+}
+
 }  // namespace
 }  // namespace rq

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,9 @@ class FakeDialogs final : public Dialogs {
     DialogAnswer messageBox(std::string_view prompt, std::string_view title, DialogIcon icon,
                             DialogButtons buttons) override {
         shown.push_back({std::string(prompt), std::string(title), icon, buttons});
+        if (onShow) {
+            onShow(shown.back());
+        }
         if (answers.empty()) {
             return DialogAnswer::Ok;
         }
@@ -30,6 +34,8 @@ class FakeDialogs final : public Dialogs {
     }
 
     std::deque<DialogAnswer> answers;
+    // Runs while the box is shown, e.g. to look at the window behind it.
+    std::function<void(const Shown&)> onShow;
     std::vector<Shown> shown;
 };
 
