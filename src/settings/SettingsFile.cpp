@@ -91,6 +91,48 @@ bool NeedsQuotes(std::span<const std::uint8_t> value) {
     return false;
 }
 
+bool Holds(std::span<const std::uint8_t> value, std::uint8_t byte) {
+    return std::ranges::find(value, byte) != value.end();
+}
+
+// Why a text value cannot be written so that it loads back unchanged, or nullopt. A
+// quoted field ends at the next double quote, so a value that needs quotes must not hold
+// one.
+std::optional<std::string_view> UnstorableReason(std::span<const std::uint8_t> value) {
+    if (!NeedsQuotes(value) || !Holds(value, '"')) {
+        return std::nullopt;
+    }
+    if (value.front() == '"') {
+        return "it begins with a double quote";
+    }
+    if (Holds(value, ',')) {
+        return "it holds both a comma and a double quote";
+    }
+    if (Holds(value, '\r') || Holds(value, '\n')) {
+        return "it holds both a line break and a double quote";
+    }
+    if (value.front() == ' ') {
+        return "it begins with a blank and holds a double quote";
+    }
+    return "it ends with a blank and holds a double quote";
+}
+
+// A text as a status line shows it: line breaks as the names the tool uses for them, so
+// that the line stays one line.
+std::string Shown(std::string_view text) {
+    std::string shown;
+    for (const char c : text) {
+        if (c == '\r') {
+            shown += "<CR>";
+        } else if (c == '\n') {
+            shown += "<LF>";
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
 class FileBuilder {
   public:
     void line(std::string_view ascii) {
@@ -98,21 +140,21 @@ class FileBuilder {
         bytes_.insert(bytes_.end(), kLineEnd.begin(), kLineEnd.end());
     }
 
-    void textLine(std::string_view utf8) {
-        auto encoded = text::EncodeCp1252(utf8);
-        if (encoded.unmappable && !unmappable_) {
-            unmappable_ = encoded.unmappable;
+    // `label` names the field in a refusal.
+    void textLine(std::string_view label, std::string_view utf8) {
+        const auto encoded = text::EncodeCp1252(utf8);
+        if (encoded.unmappable) {
+            refuse("A settings file cannot hold the character " +
+                   text::DescribeCharacter(*encoded.unmappable) + ".");
+        } else if (const auto reason = UnstorableReason(encoded.bytes)) {
+            refuse("A settings file cannot hold the " + std::string(label) + " text \"" +
+                   Shown(utf8) + "\": " + std::string(*reason) + ".");
         }
         if (!NeedsQuotes(encoded.bytes)) {
             bytes_.insert(bytes_.end(), encoded.bytes.begin(), encoded.bytes.end());
         } else {
             bytes_.push_back('"');
-            for (const std::uint8_t byte : encoded.bytes) {
-                if (byte == '"') {
-                    bytes_.push_back('"');
-                }
-                bytes_.push_back(byte);
-            }
+            bytes_.insert(bytes_.end(), encoded.bytes.begin(), encoded.bytes.end());
             bytes_.push_back('"');
         }
         line("");
@@ -120,11 +162,17 @@ class FileBuilder {
 
     void checkLine(bool checked) { line(checked ? " 1 " : " 0 "); }
 
-    SettingsFileBytes finish() { return {std::move(bytes_), unmappable_}; }
+    SettingsFileBytes finish() { return {std::move(bytes_), std::move(refusal_)}; }
 
   private:
+    void refuse(std::string statusLine) {
+        if (!refusal_) {
+            refusal_ = std::move(statusLine);
+        }
+    }
+
     std::vector<std::uint8_t> bytes_;
-    std::optional<char32_t> unmappable_;
+    std::optional<std::string> refusal_;
 };
 
 }  // namespace
@@ -162,17 +210,17 @@ SettingsFileBytes FormatSettingsFile(const ReaderSettings& settings) {
     file.line(kMarker);
     file.line(kBanner);
     file.line("[PREFIX]");
-    file.textLine(settings.prefix);
+    file.textLine("Prefix characters", settings.prefix);
     file.line("[START]");
     file.line(std::to_string(settings.startFrom));
     file.line("[NUMBER]");
     file.line(std::to_string(settings.charCount));
     file.line("[POSTIFIX]");
-    file.textLine(settings.postfix);
+    file.textLine("Postfix characters", settings.postfix);
     file.line("[DELIMITER]");
     file.line(std::to_string(settings.delimiter));
     file.line("[ONREMOVE]");
-    file.textLine(settings.onRemove);
+    file.textLine("Onremove characters", settings.onRemove);
     file.line("[BUZZER]");
     file.checkLine(settings.buzzer);
     file.line("[BAUD]");
@@ -189,10 +237,9 @@ void SaveSettingsFile(std::string_view path, const ReaderSettings& settings, Sta
     const std::string pathText(path);
     const std::string failure = "Save settings to file " + pathText + " Error!!";
     const SettingsFileBytes file = FormatSettingsFile(settings);
-    if (file.unmappable) {
-        // Writing a stand-in character would silently change the value on the next load.
-        log.appendLine("A settings file cannot hold the character " +
-                       text::DescribeCharacter(*file.unmappable) + ".");
+    if (file.refusal) {
+        // Writing the value anyway would silently change it on the next load.
+        log.appendLine(*file.refusal);
         ShowError(dialogs, failure);
         return;
     }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -31,9 +32,10 @@ void SaveSettingsFile(std::string_view path, const ReaderSettings& settings, Sta
 // value that would not load back unchanged is written as a quoted field.
 struct SettingsFileBytes {
     std::vector<std::uint8_t> bytes;
-    // The first character of a text value that Windows-1252 cannot hold; bytes is then
-    // incomplete and must not be written.
-    std::optional<char32_t> unmappable;
+    // Why the first text value that no file can hold back unchanged was refused, as a
+    // status line: a character outside Windows-1252, or a double quote in a value that
+    // must be quoted. bytes is then incomplete and must not be written.
+    std::optional<std::string> refusal;
 };
 [[nodiscard]] SettingsFileBytes FormatSettingsFile(const ReaderSettings& settings);
 

@@ -173,6 +173,11 @@ int ReplaceFileContents(const std::string& path, std::span<const std::uint8_t> b
     if (target.empty() || target.back() == '/') {
         return EISDIR;
     }
+    // Renaming over a file needs only the right to write the directory, so a file we
+    // may not write would be replaced all the same; refuse it as opening it would.
+    if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
+        return errno;
+    }
     std::string tempPath;
     Descriptor temp(CreateTemporaryBeside(target, tempPath));
     if (temp.get() < 0) {

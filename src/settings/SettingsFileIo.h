@@ -34,8 +34,9 @@ class InputFile final : public ByteSource {
 // Replaces the contents of the file at `path` with `bytes`, or creates it. The bytes go
 // to a new file in the same directory, which is flushed to the disk and then renamed over
 // the target, so the target holds either its old or its new contents, never a part. An
-// existing file keeps its permissions; a symbolic link is followed. Returns 0, or the
-// system's error number of the first failing step (the temporary file is then removed).
+// existing file keeps its permissions; a symbolic link is followed. An existing file we
+// may not write is left alone (EACCES or EROFS). Returns 0, or the system's error number
+// of the first failing step (the temporary file is then removed).
 int ReplaceFileContents(const std::string& path, std::span<const std::uint8_t> bytes);
 
 }  // namespace rq

@@ -95,11 +95,8 @@ bool SettingsFieldReader::next() {
 void SettingsFieldReader::readQuoted(SettingsField& field) {
     for (int c = get(); c != kEnd; c = get()) {
         if (c == '"') {
-            if (peek() != '"') {
-                skipToFieldEnd();
-                return;
-            }
-            get();
+            skipToFieldEnd();
+            return;
         }
         field.append(static_cast<char>(c));
     }

@@ -57,8 +57,8 @@ class SettingsField {
 // Reads the fields of a settings file one after the other:
 // - blanks before a field are skipped;
 // - a field that begins with a double quote runs to the next double quote (line ends
-//   included); two double quotes in a row inside it stand for one. Whatever follows the
-//   closing quote up to the next comma or line end is skipped;
+//   included), so it cannot hold a double quote itself. Whatever follows the closing
+//   quote up to the next comma or line end is skipped;
 // - any other field runs up to the next comma or line end, without its trailing blanks;
 // - CR LF, a lone CR and a lone LF each end one line;
 // - a read that finds nothing but blanks before the end fails and leaves the previous

@@ -34,7 +34,11 @@ TEST(SettingsFieldReader, LineEndsCommasAndEmptyLines) {
 TEST(SettingsFieldReader, QuotedFields) {
     EXPECT_EQ(Fields("\"a,b\"\r\n\"\"\r\nc"), (Strings{"a,b", "", "c"}));
     EXPECT_EQ(Fields("\"x\"junk,y"), (Strings{"x", "y"}));
-    EXPECT_EQ(Fields("\"a \"\"b\"\"\""), Strings{"a \"b\""});
+    // A quoted field ends at the next quote: a doubled quote is no escape.
+    EXPECT_EQ(Fields("\"a \"\"b\"\"\""), Strings{"a "});
+    EXPECT_EQ(Fields("\"a\"\"b\r\nc"), (Strings{"a", "c"}));
+    // A quote after the start of a plain field is an ordinary character.
+    EXPECT_EQ(Fields("a\"b,c\"\"\r\n"), (Strings{"a\"b", "c\"\""}));
     EXPECT_EQ(Fields("\"two\r\nlines\"\r\nz"), (Strings{"two\r\nli", "z"}));
 }
 

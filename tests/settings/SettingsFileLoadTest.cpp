@@ -247,14 +247,25 @@ TEST_F(LoadSettings, CodesAreNormalised) {
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
-TEST_F(LoadSettings, QuotedValuesKeepCommasBlanksAndDoubledQuotes) {
+TEST_F(LoadSettings, QuotedValuesKeepCommasAndBlanksUpToTheNextQuote) {
     auto lines = DefaultLines();
     lines[kPrefixLine] = "\" a,b \"";
-    lines[kPostfixLine] = "  \"\"\"x\"\"y\" ignored";
+    lines[kPostfixLine] = "  \"x\" ignored";
+    lines[13] = "o\"k";  // the onRemove value: a quote inside a plain field is kept
     load(JoinLines(lines));
     EXPECT_TRUE(completed());
     EXPECT_EQ(settings.prefix, " a,b ");
-    EXPECT_EQ(settings.postfix, "\"x\"y");
+    EXPECT_EQ(settings.postfix, "x");
+    EXPECT_EQ(settings.onRemove, "o\"k");
+}
+
+TEST_F(LoadSettings, DoubledQuoteEndsTheQuotedField) {
+    loadWithLine(kPrefixLine, "\"a\"\"b");
+    EXPECT_TRUE(completed());
+    EXPECT_TRUE(dialogs.shown.empty());
+    ReaderSettings expected;
+    expected.prefix = "a";
+    EXPECT_EQ(settings, expected);
 }
 
 TEST_F(LoadSettings, UnclosedQuoteRunsToTheEndOfTheFile) {

@@ -1,6 +1,9 @@
+#include <grp.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -110,8 +113,7 @@ TEST_F(SaveSettings, SaveThenLoadRestoresAllTenFields) {
 }
 
 TEST_F(SaveSettings, TextsThatWouldNotLoadBackAreQuotedAndRoundTrip) {
-    for (const std::string value :
-         {"A,B", " lead", "trail ", "\"q", "\",\"", "a\"b,c", " \" ", "\r\nx", ",", "  "}) {
+    for (const std::string value : {"A,B", " lead", "trail ", "\r\nx", ",", "  ", " a,b "}) {
         settings.prefix = value;
         settings.postfix = "p" + value;
         settings.onRemove = value;
@@ -123,16 +125,60 @@ TEST_F(SaveSettings, TextsThatWouldNotLoadBackAreQuotedAndRoundTrip) {
     }
 }
 
-TEST_F(SaveSettings, PlainTextsAreWrittenUnchanged) {
-    settings.prefix = "a\"b";  // a quote inside a plain field is read as is
+TEST_F(SaveSettings, PlainTextsAreWrittenUnchangedAndRoundTrip) {
+    // A quote after the first character of a plain field is read as is.
+    settings.prefix = "a\"b";
     settings.postfix = "x y";
+    settings.onRemove = "q\"\"";
     save(path);
     const std::string bytes = ReadBytes(path);
     EXPECT_NE(bytes.find("[PREFIX]\r\na\"b\r\n"), std::string::npos);
     EXPECT_NE(bytes.find("[POSTIFIX]\r\nx y\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("[ONREMOVE]\r\nq\"\"\r\n"), std::string::npos);
+    EXPECT_EQ(reload(path), settings);
+
     settings.prefix = "A,B";
     save(path);
     EXPECT_NE(ReadBytes(path).find("[PREFIX]\r\n\"A,B\"\r\n"), std::string::npos);
+}
+
+TEST_F(SaveSettings, QuotedTextHoldingAQuoteIsRefusedAndOldFileKept) {
+    struct Case {
+        std::string ReaderSettings::*field;
+        std::string value;
+        std::string statusLine;
+    };
+    const std::vector<Case> cases = {
+        {&ReaderSettings::prefix, "a\",b",
+         "A settings file cannot hold the Prefix characters text \"a\",b\": it holds both a "
+         "comma and a double quote."},
+        {&ReaderSettings::postfix, "\"q",
+         "A settings file cannot hold the Postfix characters text \"\"q\": it begins with a "
+         "double quote."},
+        {&ReaderSettings::onRemove, " a\"",
+         "A settings file cannot hold the Onremove characters text \" a\"\": it begins with a "
+         "blank and holds a double quote."},
+        {&ReaderSettings::prefix, "a\"b ",
+         "A settings file cannot hold the Prefix characters text \"a\"b \": it ends with a "
+         "blank and holds a double quote."},
+        {&ReaderSettings::postfix, "a\"\r\nb",
+         "A settings file cannot hold the Postfix characters text \"a\"<CR><LF>b\": it holds "
+         "both a "
+         "line break and a double quote."},
+    };
+    WriteBytes(path, kOldContents);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        settings = ReaderSettings{};
+        settings.*c.field = c.value;
+        log.clear();
+        dialogs.shown.clear();
+        save(path);
+        expectFailureBox(path);
+        EXPECT_EQ(log.lines(), std::vector<std::string>{c.statusLine});
+        EXPECT_EQ(ReadBytes(path), kOldContents);
+        expectOnlyFile("conf.kxs");
+    }
 }
 
 TEST_F(SaveSettings, ReplacingKeepsPermissionsAndFollowsLinks) {
@@ -161,6 +207,77 @@ TEST_F(SaveSettings, MissingDirectoryOrDirectoryTargetShowsTheErrorBox) {
     expectFailureBox(folder);
     EXPECT_EQ(ReadBytes(folder + "/inside"), kOldContents);
     expectOnlyFile("folder.kxs");
+}
+
+// What a save did in a child process; the exit code carries it back.
+enum SaveOutcome : int {
+    kRefused = 0,          // the error box and no success line
+    kReportedSaved = 1,    // "Settings saved ok" although the file is read-only
+    kOtherReport = 2,      // anything else
+    kCanWriteAnyway = 3,   // the read-only file is writable for the child: no test
+    kCannotWriteHere = 4,  // the child cannot save even a new file here: no test
+};
+
+// Saves over `readOnly` as a user who may write the directory but not the file: as
+// ourselves, or as nobody when we are root (root may write any file).
+SaveOutcome SaveOverReadOnlyFileInChild(const std::string& readOnly, const std::string& fresh) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            ::_exit(kCannotWriteHere);
+        }
+        if (::access(readOnly.c_str(), W_OK) == 0) {
+            ::_exit(kCanWriteAnyway);
+        }
+        const ReaderSettings settings;
+        FakeStatusLog freshLog;
+        FakeDialogs freshDialogs;
+        SaveSettingsFile(fresh, settings, freshLog, freshDialogs);
+        if (!freshDialogs.shown.empty()) {
+            ::_exit(kCannotWriteHere);
+        }
+        FakeStatusLog log;
+        FakeDialogs dialogs;
+        SaveSettingsFile(readOnly, settings, log, dialogs);
+        if (!log.lines().empty()) {
+            ::_exit(kReportedSaved);
+        }
+        const bool box =
+            dialogs.shown.size() == 1 &&
+            dialogs.shown[0].prompt == "Save settings to file " + readOnly + " Error!!";
+        ::_exit(box ? kRefused : kOtherReport);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+        return kOtherReport;
+    }
+    return static_cast<SaveOutcome>(WEXITSTATUS(status));
+}
+
+TEST_F(SaveSettings, ReadOnlyFileIsNotReplaced) {
+    ::chmod(dir.path().c_str(), 0777);
+    WriteBytes(path, kOldContents);
+    ::chmod(path.c_str(), 0444);
+    const std::string link = dir.file("link.kxs");
+    std::filesystem::create_symlink(path, link);
+
+    for (const std::string& target : {path, link}) {
+        SCOPED_TRACE(target);
+        const std::string fresh = target + ".new";
+        const SaveOutcome outcome = SaveOverReadOnlyFileInChild(target, fresh);
+        if (outcome == kCanWriteAnyway || outcome == kCannotWriteHere) {
+            GTEST_SKIP() << "cannot make a file read-only for a user who may write its folder";
+        }
+        EXPECT_EQ(outcome, kRefused);
+        EXPECT_EQ(ReadBytes(path), kOldContents);
+        EXPECT_EQ(ReadBytes(fresh).size(), 205u);  // the same user could save beside it
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    std::filesystem::remove(path + ".new");
+    std::filesystem::remove(link + ".new");
+    std::filesystem::remove(link);
+    expectOnlyFile("conf.kxs");
 }
 
 TEST_F(SaveSettings, CharacterOutsideWindows1252IsRefusedAndOldFileKept) {
