@@ -124,6 +124,17 @@ TEST_F(SimOperations, UsbWriteThenReadBringsTheSettingsBack) {
     expectEndedCleanly();
 }
 
+TEST_F(SimOperations, UsbWriteGivesTheReaderASecondBeforeReadingTheAcknowledgement) {
+    onUsb();
+    WriteSettingsToReader(rig.ctx);
+    ASSERT_EQ(rig.log.lines().back(), "Programming settings to RQ-4720 USB OK!");
+    ASSERT_EQ(usbCommands().size(), 5u);
+    const auto& fifthBlock = hid.sentReports().back();
+    const auto& acknowledgement = hid.reads().back();
+    EXPECT_EQ(acknowledgement.reports, 1u);
+    EXPECT_GE(acknowledgement.started - fifthBlock.at, 1s);
+}
+
 TEST_F(SimOperations, UsbWriteAcknowledgementWithAWrongByteIsAnError) {
     onUsb();
     reader.faults().onlyCommand = 0x1D;
