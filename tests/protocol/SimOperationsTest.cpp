@@ -288,6 +288,36 @@ TEST_F(SimOperations, SerialResetIsReportedOnlyWhenEchoed) {
     expectEndedCleanly();
 }
 
+TEST_F(SimOperations, SerialRepliesCountUpToASecondAfterTheRequest) {
+    onSerial();
+    const struct {
+        std::uint8_t command;
+        void (*operation)(OperationContext&);
+        std::string ok;
+        std::string error;
+    } cases[] = {
+        {0x1C, ReadSettingsFromReader, "Read 4720B RS232 value OK!", "Read RS232 value Error!0"},
+        {0x1D, WriteSettingsToReader, "Programming settings to RQ-4720 RS232 OK!",
+         "Programming settings to RQ-4720 RS232 Error!0"},
+        {0x21, ResetReaderToDefaults, "RQ-4720 RS232 Reset to default!",
+         "RQ-4720 RS232 Reset Error!"},
+    };
+    for (const auto& c : cases) {
+        reader.faults().onlyCommand = c.command;
+        for (const auto& [latency, expected] :
+             {std::pair{900ms, c.ok}, std::pair{1100ms, c.error}}) {
+            reader.faults().extraLatency = latency;
+            c.operation(rig.ctx);
+            const auto lines = rig.log.lines();
+            // The searches' four lines, then only the outcome.
+            ASSERT_EQ(lines.size(), 5u) << c.ok << ' ' << latency.count();
+            EXPECT_EQ(lines.back(), expected) << latency.count();
+            expectEndedCleanly();
+            clock.advance(2s);  // a late reply is over before the next request
+        }
+    }
+}
+
 TEST_F(SimOperations, SerialVersionNeedsTenBytesAndReportsAShortText) {
     onSerial();
     ReadFirmwareVersion(rig.ctx);  // 27 1 5 "V2.20" CR LF: 10 bytes
