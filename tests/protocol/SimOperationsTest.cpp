@@ -204,6 +204,17 @@ TEST_F(SimOperations, UsbVersionIsShownBetweenEmptyLines) {
                                                  "Read firmware version from RQ-4720 USB Error!"}));
 }
 
+TEST_F(SimOperations, UsbVersionReplyToAnotherCommandIsAnError) {
+    onUsb();
+    reader.faults().onlyCommand = 0x01;
+    reader.faults().wrongByte = sim::Faults::ByteChange{2, 2};  // the command byte
+    ReadFirmwareVersion(rig.ctx);
+    EXPECT_EQ(rig.log.lines(), Lines(kUsbFound, {"Reading firmware version from RQ-4720 USB...",
+                                                 "Read firmware version from RQ-4720 USB Error!"}));
+    EXPECT_EQ(rig.state.ReplyText, "");
+    expectEndedCleanly();
+}
+
 // ---- RS232 ----
 
 TEST_F(SimOperations, SerialWriteThenReadFollowsTheReaderToItsNewRate) {
