@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <variant>
+#include <vector>
 
 #include "OperationRig.h"
 #include "ScriptedReader.h"
@@ -81,6 +84,29 @@ TEST_F(ScriptedOperations, UsbWriteWithWrongOrMissingAcknowledgementShowsTheRead
     EXPECT_EQ(rig.log.lines().back(), "Programming settings to RQ-4720 USB Error! 4");
     EXPECT_EQ(rig.log.text().find("Searching COM"), std::string::npos);
     expectEndedCleanly();
+}
+
+TEST_F(ScriptedOperations, UsbWriteShowsEveryBlockBeforeTheAcknowledgementIsRead) {
+    hid.trace = &rig.log.trace;
+    hid.replies.push_back({{0, 27, 29, 0, 16, 1, 170, 0, 0}});
+
+    WriteSettingsToReader(rig.ctx);
+
+    // Each block number is on screen before the next block goes out, the last one before
+    // the wait for the acknowledgement.
+    std::vector<std::string> expected = {"piece:Wrote memory block:", "repaint"};
+    for (const char* block : {"piece: 1 ", "piece: 2 ", "piece: 3 ", "piece: 4 ", "line: 5 "}) {
+        for (const char* entry : {"hid:send", block, "repaint"}) {
+            expected.emplace_back(entry);
+        }
+    }
+    for (const char* entry :
+         {"hid:read", "line:Programming settings to RQ-4720 USB OK!", "repaint", "hid:close"}) {
+        expected.emplace_back(entry);
+    }
+    const auto& trace = rig.log.trace;
+    const auto first = std::find(trace.begin(), trace.end(), expected.front());
+    EXPECT_EQ(std::vector<std::string>(first, trace.end()), expected);
 }
 
 TEST_F(ScriptedOperations, UsbWriteBlockThatCannotBeSentEndsTheLineWithAnError) {
@@ -217,6 +243,20 @@ TEST_F(ScriptedOperations, WriteAfterReadSendsTheSameBlockButNormalisedValuesAnd
     }
     ASSERT_EQ(written.size(), 40u);
     EXPECT_EQ(Bytes(written.begin() + 5, written.begin() + 36), expected);
+}
+
+TEST_F(ScriptedOperations, SerialReadShowsItsOutcomeBeforeThePortIsClosed) {
+    useSerialOnly();
+    serial.trace = &rig.log.trace;
+    serial.replies.push_back({SerialSettingsReply(BlockBytes(ReaderSettings{}))});
+
+    ReadSettingsFromReader(rig.ctx);
+
+    const auto& trace = rig.log.trace;
+    const auto request = std::find(trace.rbegin(), trace.rend(), "serial:output").base();
+    EXPECT_EQ(
+        std::vector<std::string>(request, trace.end()),
+        (std::vector<std::string>{"line:Read 4720B RS232 value OK!", "repaint", "serial:close"}));
 }
 
 // ---- Reset ----

@@ -47,6 +47,9 @@ class ScriptedHid final : public HidLibrary {
     // Claimed on top of what was delivered: a library that miscounts.
     std::uint32_t extraBytesClaimed = 0;
     bool open = false;
+    // When set, sends, reads and closes are noted here ("hid:send", "hid:read",
+    // "hid:close"), e.g. into a status log's trace to see what came between.
+    std::vector<std::string>* trace = nullptr;
 
     std::uint32_t HidDevice_GetNumHidDevices(std::uint16_t, std::uint16_t) override {
         return attached ? 1 : 0;
@@ -63,6 +66,7 @@ class ScriptedHid final : public HidLibrary {
     std::uint16_t HidDevice_GetOutputReportBufferLength(HidDeviceRef) override { return 9; }
     std::uint8_t HidDevice_SetOutputReport_Interrupt(
         HidDeviceRef, std::span<const std::uint8_t> report) override {
+        note("hid:send");
         sent.emplace_back(report.begin(), report.end());
         if (!handshakeDone_ || sendStatuses.empty()) {
             return kHidSuccess;
@@ -74,6 +78,7 @@ class ScriptedHid final : public HidLibrary {
     std::uint8_t HidDevice_GetInputReport_Interrupt(HidDeviceRef, std::span<std::uint8_t> buffer,
                                                     std::uint32_t,
                                                     std::uint32_t& bytesReturned) override {
+        note("hid:read");
         readSizes.push_back(buffer.size());
         Reply reply;
         if (!handshakeDone_) {
@@ -91,6 +96,7 @@ class ScriptedHid final : public HidLibrary {
         return reply.status;
     }
     std::uint8_t HidDevice_Close(HidDeviceRef) override {
+        note("hid:close");
         open = false;
         return kHidSuccess;
     }
@@ -104,6 +110,12 @@ class ScriptedHid final : public HidLibrary {
     }
 
   private:
+    void note(const char* call) {
+        if (trace != nullptr) {
+            trace->emplace_back(call);
+        }
+    }
+
     bool handshakeDone_ = false;
 };
 
@@ -125,6 +137,8 @@ class ScriptedSerial final : public SerialPort {
     std::vector<Bytes> frames;  // every frame after the probe that found the reader
     SerialFailure outputFailure = SerialFailure::None;  // of frames after the probe
     bool unplugAfterSearch = false;                     // the port fails once the reader was found
+    // When set, writes and closes are noted here ("serial:output", "serial:close").
+    std::vector<std::string>* trace = nullptr;
 
     void setCommPort(int port) override { port_ = port; }
     [[nodiscard]] int commPort() const override { return port_; }
@@ -143,6 +157,7 @@ class ScriptedSerial final : public SerialPort {
         return SerialFailure::None;
     }
     void close() override {
+        note("serial:close");
         open_ = false;
         ++closes;
     }
@@ -156,6 +171,7 @@ class ScriptedSerial final : public SerialPort {
     void discardInput() override { pending_.clear(); }
     void discardOutput() override {}
     SerialFailure output(std::span<const std::uint8_t> bytes) override {
+        note("serial:output");
         if (!open_) {
             return SerialFailure::PortNotOpen;
         }
@@ -212,6 +228,11 @@ class ScriptedSerial final : public SerialPort {
         return bytes;
     }
     [[nodiscard]] bool broken() const { return unplugAfterSearch && framesSinceFound_ > 0; }
+    void note(const char* call) {
+        if (trace != nullptr) {
+            trace->emplace_back(call);
+        }
+    }
 
     ManualClock& clock_;
     int port_ = 1;
