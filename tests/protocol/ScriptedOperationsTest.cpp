@@ -331,6 +331,13 @@ TEST_F(ScriptedOperations, UsbVersionErrorsShowNoVersion) {
     EXPECT_EQ(rig.state.ReplyText, "OK");
 }
 
+TEST_F(ScriptedOperations, UsbVersionTextStartsAfterTheLengthByte) {
+    hid.replies.push_back({{0, 27, 1, '!', 'V', '3', '.', '0', '1'}});  // length byte 33
+    ReadFirmwareVersion(rig.ctx);
+    EXPECT_EQ(rig.log.lines(),
+              Lines(kUsbFound, {"Reading firmware version from RQ-4720 USB...", "", "V3.01", ""}));
+}
+
 TEST_F(ScriptedOperations, SerialVersionNeedsTenBytes) {
     useSerialOnly();
     const std::vector<std::string> start = {"Reading firmware version from RQ-4720 RS232..."};
@@ -339,6 +346,12 @@ TEST_F(ScriptedOperations, SerialVersionNeedsTenBytes) {
     EXPECT_EQ(rig.log.lines(),
               serialLines(Lines(start, {"Read firmware version from RQ-4720 RS232 Error!0"})));
     EXPECT_EQ(serial.frames, (std::vector<Bytes>{{27, 1}}));
+
+    serial.replies.push_back({{27, 1, 6, 'V', '2', '.', '2', '0', 'a'}});  // whole, but 9 bytes
+    ReadFirmwareVersion(rig.ctx);
+    EXPECT_EQ(rig.log.lines(),
+              serialLines(Lines(start, {"Read firmware version from RQ-4720 RS232 Error!0"})));
+    EXPECT_EQ(rig.state.ReplyText, "");
 
     serial.replies.push_back({{27, 1, 7, 'V', '2', '.', '2', '0', 0xE9, 'b'}});
     ReadFirmwareVersion(rig.ctx);
