@@ -19,6 +19,16 @@ std::string UsbErrorLine(std::uint8_t status) {
     return "Programming settings to RQ-4720 USB Error! " + text::Hex(status);
 }
 
+// The field as the refusal names it: the window's label in double quotes, without the
+// label's colon, which would clash with the colon after "Cannot write".
+std::string QuotedFieldName(TextField field) {
+    std::string_view label = FieldLabel(field);
+    if (label.ends_with(':')) {
+        label.remove_suffix(1);
+    }
+    return '"' + std::string(label) + '"';
+}
+
 void WriteOverUsb(OperationContext& ctx, const SettingsBlock& block) {
     StatusLog& log = ctx.log;
     log.appendPiece("Wrote memory block:");
@@ -86,7 +96,7 @@ void WriteSettingsToReader(OperationContext& ctx) {
     const EncodedSettings encoded = EncodeSettings(ctx.settings);
     if (const auto* refused = std::get_if<UnencodableCharacter>(&encoded)) {
         ctx.log.clear();
-        ctx.log.appendLine("Cannot write: " + std::string(FieldLabel(refused->field)) + " holds " +
+        ctx.log.appendLine("Cannot write: " + QuotedFieldName(refused->field) + " holds " +
                            text::DescribeCharacter(refused->character) +
                            ", which the reader cannot store");
         ctx.log.repaint();

@@ -129,9 +129,9 @@ TEST_F(ScriptedOperations, WriteRefusesACharacterTheReaderCannotHoldBeforeSearch
 
     WriteSettingsToReader(rig.ctx);
 
-    EXPECT_EQ(rig.log.lines(),
-              (std::vector<std::string>{"Cannot write: Postfix characters: holds \u2605 (U+2605), "
-                                        "which the reader cannot store"}));
+    EXPECT_EQ(rig.log.lines(), (std::vector<std::string>{
+                                   "Cannot write: \"Postfix characters\" holds \u2605 (U+2605), "
+                                   "which the reader cannot store"}));
     EXPECT_TRUE(hid.sent.empty());
     EXPECT_TRUE(serial.frames.empty());
     EXPECT_EQ(serial.closes, 0);
