@@ -86,6 +86,7 @@ void ShowVersion(StatusLog& log, const std::string& version) {
 
 void ReadFirmwareVersion(OperationContext& ctx) {
     ProgramState& state = ctx.state;
+    const OperationLinkGuard guard(ctx);
     // Only a version read by this query is ever shown.
     state.ReplyText.clear();
 
@@ -102,7 +103,6 @@ void ReadFirmwareVersion(OperationContext& ctx) {
     if (!state.ReplyText.empty()) {
         ShowVersion(ctx.log, state.ReplyText);
     }
-    state.LinkStatus = LinkState::Empty;
 }
 
 }  // namespace rq

@@ -91,6 +91,7 @@ void WriteOverSerial(OperationContext& ctx, const SettingsBlock& block) {
 }  // namespace
 
 void WriteSettingsToReader(OperationContext& ctx) {
+    const OperationLinkGuard guard(ctx);
     // Encoded up front: a text the reader cannot hold must stop the write before any
     // device is searched, so nothing at all reaches the reader.
     const EncodedSettings encoded = EncodeSettings(ctx.settings);
@@ -100,7 +101,6 @@ void WriteSettingsToReader(OperationContext& ctx) {
                            text::DescribeCharacter(refused->character) +
                            ", which the reader cannot store");
         ctx.log.repaint();
-        ctx.state.LinkStatus = LinkState::Empty;
         return;
     }
     const SettingsBlock& block = std::get<SettingsBlock>(encoded);
@@ -115,7 +115,6 @@ void WriteSettingsToReader(OperationContext& ctx) {
             WriteOverSerial(ctx, block);
         }
     }
-    ctx.state.LinkStatus = LinkState::Empty;
 }
 
 }  // namespace rq

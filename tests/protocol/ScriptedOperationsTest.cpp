@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 #include <variant>
 #include <vector>
@@ -381,6 +382,26 @@ TEST_F(ScriptedOperations, VersionWithoutReaderAfterASettingsReadShowsNothing) {
               Lines(kNoUsb, {"Searching COM 1~16 for 4720... ",
                              "Can not find 4720 at com 1~16 with all baud rate!"}));
     expectEndedCleanly();
+}
+
+// ---- All operations ----
+
+TEST_F(ScriptedOperations, AnExceptionFromALinkLeavesNothingOpenAndTheLinkStatusEmpty) {
+    for (auto operation : {WriteSettingsToReader, ReadSettingsFromReader, ResetReaderToDefaults,
+                           ReadFirmwareVersion}) {
+        hid.attached = true;
+        hid.throwOnReply = true;  // thrown while the device is open
+        EXPECT_THROW(operation(rig.ctx), std::runtime_error);
+        EXPECT_EQ(rig.log.lines().at(2), "RQ-4720 connected on USB port !");
+        expectEndedCleanly();
+
+        useSerialOnly();
+        serial.throwOnFrame = true;  // thrown while the port is open
+        const std::size_t framesBefore = serial.frames.size();
+        EXPECT_THROW(operation(rig.ctx), std::runtime_error);
+        EXPECT_EQ(serial.frames.size(), framesBefore + 1);
+        expectEndedCleanly();
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <deque>
 #include <iterator>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,8 @@ class ScriptedHid final : public HidLibrary {
     std::vector<std::size_t> readSizes;     // buffer size of every input read
     // Claimed on top of what was delivered: a library that miscounts.
     std::uint32_t extraBytesClaimed = 0;
+    // Reads after the handshake throw, as a binding might when the device goes away.
+    bool throwOnReply = false;
     bool open = false;
     // When set, sends, reads and closes are noted here ("hid:send", "hid:read",
     // "hid:close"), e.g. into a status log's trace to see what came between.
@@ -84,6 +87,8 @@ class ScriptedHid final : public HidLibrary {
         if (!handshakeDone_) {
             handshakeDone_ = true;
             reply.bytes = {0, 0x1B, 0, 7, '4', '7', '2', '0', 'I', 0, 0, 0, 0, 0, 0, 0, 0, 0};
+        } else if (throwOnReply) {
+            throw std::runtime_error("the HID device went away");
         } else if (!replies.empty()) {
             reply = replies.front();
             replies.pop_front();
@@ -137,6 +142,7 @@ class ScriptedSerial final : public SerialPort {
     std::vector<Bytes> frames;  // every frame after the probe that found the reader
     SerialFailure outputFailure = SerialFailure::None;  // of frames after the probe
     bool unplugAfterSearch = false;                     // the port fails once the reader was found
+    bool throwOnFrame = false;  // writes after the probe throw, as a binding might
     // When set, writes and closes are noted here ("serial:output", "serial:close").
     std::vector<std::string>* trace = nullptr;
 
@@ -186,6 +192,9 @@ class ScriptedSerial final : public SerialPort {
             return SerialFailure::None;
         }
         frames.push_back(frame);
+        if (throwOnFrame) {
+            throw std::runtime_error("the serial adapter went away");
+        }
         ++framesSinceFound_;
         // A failing write may still have reached the reader: the queued reply comes anyway.
         if (!replies.empty()) {
