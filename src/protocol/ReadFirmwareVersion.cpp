@@ -23,6 +23,8 @@ constexpr std::size_t kSerialTextStart = 3;
 void ReadOverUsb(OperationContext& ctx) {
     ProgramState& state = ctx.state;
     ctx.log.appendLine("Reading firmware version from RQ-4720 USB...");
+    // The read below can block for half a second per report the reader leaves out.
+    ctx.log.repaint();
     SendReport(ctx, kVersionReport);
     ClearInBuffer(state);
     ReadReports(ctx, kVersionReplyReports);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <variant>
@@ -337,6 +338,17 @@ TEST_F(ScriptedOperations, UsbVersionTextStartsAfterTheLengthByte) {
     ReadFirmwareVersion(rig.ctx);
     EXPECT_EQ(rig.log.lines(),
               Lines(kUsbFound, {"Reading firmware version from RQ-4720 USB...", "", "V3.01", ""}));
+}
+
+TEST_F(ScriptedOperations, UsbVersionQueryIsOnScreenBeforeTheReaderIsAsked) {
+    hid.trace = &rig.log.trace;
+    ReadFirmwareVersion(rig.ctx);
+    const auto& trace = rig.log.trace;
+    const auto reading =
+        std::find(trace.begin(), trace.end(), "line:Reading firmware version from RQ-4720 USB...");
+    ASSERT_GE(std::distance(reading, trace.end()), 4);
+    EXPECT_EQ(std::vector<std::string>(reading + 1, reading + 4),
+              (std::vector<std::string>{"repaint", "hid:send", "hid:read"}));
 }
 
 TEST_F(ScriptedOperations, SerialVersionNeedsTenBytes) {
