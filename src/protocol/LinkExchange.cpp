@@ -1,8 +1,31 @@
 #include "protocol/LinkExchange.h"
 
 #include <algorithm>
+#include <exception>
+
+#include "link/UsbLink.h"
 
 namespace rq {
+
+OperationLinkGuard::OperationLinkGuard(OperationContext& ctx)
+    : ctx_(ctx), exceptionsAtStart_(std::uncaught_exceptions()) {}
+
+OperationLinkGuard::~OperationLinkGuard() {
+    if (std::uncaught_exceptions() > exceptionsAtStart_) {
+        // Unwinding already: a second exception from a link would end the program.
+        try {
+            CloseUsbReader(ctx_);
+        } catch (...) {
+        }
+        try {
+            if (ctx_.serial.isOpen()) {
+                ctx_.serial.close();
+            }
+        } catch (...) {
+        }
+    }
+    ctx_.state.LinkStatus = LinkState::Empty;
+}
 
 void SendReport(OperationContext& ctx, const Report& report) {
     ctx.state.OutReport = report;

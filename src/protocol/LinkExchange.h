@@ -9,6 +9,21 @@
 
 namespace rq {
 
+// Held for the length of one reader operation. However the operation's scope is left,
+// LinkStatus ends empty; when an exception leaves it (the window catches those), the HID
+// device and the serial port are closed as well, so that nothing stays open.
+class OperationLinkGuard {
+  public:
+    explicit OperationLinkGuard(OperationContext& ctx);
+    ~OperationLinkGuard();
+    OperationLinkGuard(const OperationLinkGuard&) = delete;
+    OperationLinkGuard& operator=(const OperationLinkGuard&) = delete;
+
+  private:
+    OperationContext& ctx_;
+    int exceptionsAtStart_;
+};
+
 // Puts the report into OutReport and sends it to HidHandle; HidStatus takes the status.
 void SendReport(OperationContext& ctx, const Report& report);
 

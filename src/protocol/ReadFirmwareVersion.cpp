@@ -23,6 +23,8 @@ constexpr std::size_t kSerialTextStart = 3;
 void ReadOverUsb(OperationContext& ctx) {
     ProgramState& state = ctx.state;
     ctx.log.appendLine("Reading firmware version from RQ-4720 USB...");
+    // The read below can block for half a second per report the reader leaves out.
+    ctx.log.repaint();
     SendReport(ctx, kVersionReport);
     ClearInBuffer(state);
     ReadReports(ctx, kVersionReplyReports);
@@ -86,6 +88,7 @@ void ShowVersion(StatusLog& log, const std::string& version) {
 
 void ReadFirmwareVersion(OperationContext& ctx) {
     ProgramState& state = ctx.state;
+    const OperationLinkGuard guard(ctx);
     // Only a version read by this query is ever shown.
     state.ReplyText.clear();
 
@@ -102,7 +105,6 @@ void ReadFirmwareVersion(OperationContext& ctx) {
     if (!state.ReplyText.empty()) {
         ShowVersion(ctx.log, state.ReplyText);
     }
-    state.LinkStatus = LinkState::Empty;
 }
 
 }  // namespace rq

@@ -78,6 +78,7 @@ void ReadOverSerial(OperationContext& ctx) {
 }  // namespace
 
 void ReadSettingsFromReader(OperationContext& ctx) {
+    const OperationLinkGuard guard(ctx);
     SearchUsbReader(ctx);
     if (ctx.state.LinkStatus == LinkState::Ok) {
         ReadOverUsb(ctx);
@@ -88,7 +89,6 @@ void ReadSettingsFromReader(OperationContext& ctx) {
             ReadOverSerial(ctx);
         }
     }
-    ctx.state.LinkStatus = LinkState::Empty;
 }
 
 }  // namespace rq

@@ -41,8 +41,9 @@ void ResetOverSerial(OperationContext& ctx) {
 void ResetReaderToDefaults(OperationContext& ctx) {
     if (ctx.dialogs.messageBox("Confirm ? ", "Reset 4720B", DialogIcon::Warning,
                                DialogButtons::OkCancel) != DialogAnswer::Ok) {
-        return;
+        return;  // LinkStatus is left as it was
     }
+    const OperationLinkGuard guard(ctx);
     SearchUsbReader(ctx);
     if (ctx.state.LinkStatus == LinkState::Ok) {
         ResetOverUsb(ctx);
@@ -53,7 +54,6 @@ void ResetReaderToDefaults(OperationContext& ctx) {
             ResetOverSerial(ctx);
         }
     }
-    ctx.state.LinkStatus = LinkState::Empty;
 }
 
 }  // namespace rq

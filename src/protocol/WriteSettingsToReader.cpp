@@ -19,6 +19,16 @@ std::string UsbErrorLine(std::uint8_t status) {
     return "Programming settings to RQ-4720 USB Error! " + text::Hex(status);
 }
 
+// The field as the refusal names it: the window's label in double quotes, without the
+// label's colon, which would clash with the colon after "Cannot write".
+std::string QuotedFieldName(TextField field) {
+    std::string_view label = FieldLabel(field);
+    if (label.ends_with(':')) {
+        label.remove_suffix(1);
+    }
+    return '"' + std::string(label) + '"';
+}
+
 void WriteOverUsb(OperationContext& ctx, const SettingsBlock& block) {
     StatusLog& log = ctx.log;
     log.appendPiece("Wrote memory block:");
@@ -81,16 +91,16 @@ void WriteOverSerial(OperationContext& ctx, const SettingsBlock& block) {
 }  // namespace
 
 void WriteSettingsToReader(OperationContext& ctx) {
+    const OperationLinkGuard guard(ctx);
     // Encoded up front: a text the reader cannot hold must stop the write before any
     // device is searched, so nothing at all reaches the reader.
     const EncodedSettings encoded = EncodeSettings(ctx.settings);
     if (const auto* refused = std::get_if<UnencodableCharacter>(&encoded)) {
         ctx.log.clear();
-        ctx.log.appendLine("Cannot write: " + std::string(FieldLabel(refused->field)) + " holds " +
+        ctx.log.appendLine("Cannot write: " + QuotedFieldName(refused->field) + " holds " +
                            text::DescribeCharacter(refused->character) +
                            ", which the reader cannot store");
         ctx.log.repaint();
-        ctx.state.LinkStatus = LinkState::Empty;
         return;
     }
     const SettingsBlock& block = std::get<SettingsBlock>(encoded);
@@ -105,7 +115,6 @@ void WriteSettingsToReader(OperationContext& ctx) {
             WriteOverSerial(ctx, block);
         }
     }
-    ctx.state.LinkStatus = LinkState::Empty;
 }
 
 }  // namespace rq

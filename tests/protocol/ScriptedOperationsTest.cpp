@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+#include <stdexcept>
+#include <string>
 #include <variant>
+#include <vector>
 
 #include "OperationRig.h"
 #include "ScriptedReader.h"
@@ -83,6 +88,29 @@ TEST_F(ScriptedOperations, UsbWriteWithWrongOrMissingAcknowledgementShowsTheRead
     expectEndedCleanly();
 }
 
+TEST_F(ScriptedOperations, UsbWriteShowsEveryBlockBeforeTheAcknowledgementIsRead) {
+    hid.trace = &rig.log.trace;
+    hid.replies.push_back({{0, 27, 29, 0, 16, 1, 170, 0, 0}});
+
+    WriteSettingsToReader(rig.ctx);
+
+    // Each block number is on screen before the next block goes out, the last one before
+    // the wait for the acknowledgement.
+    std::vector<std::string> expected = {"piece:Wrote memory block:", "repaint"};
+    for (const char* block : {"piece: 1 ", "piece: 2 ", "piece: 3 ", "piece: 4 ", "line: 5 "}) {
+        for (const char* entry : {"hid:send", block, "repaint"}) {
+            expected.emplace_back(entry);
+        }
+    }
+    for (const char* entry :
+         {"hid:read", "line:Programming settings to RQ-4720 USB OK!", "repaint", "hid:close"}) {
+        expected.emplace_back(entry);
+    }
+    const auto& trace = rig.log.trace;
+    const auto first = std::find(trace.begin(), trace.end(), expected.front());
+    EXPECT_EQ(std::vector<std::string>(first, trace.end()), expected);
+}
+
 TEST_F(ScriptedOperations, UsbWriteBlockThatCannotBeSentEndsTheLineWithAnError) {
     hid.sendStatuses = {0, 0, kHidTransferFailed};
 
@@ -103,9 +131,9 @@ TEST_F(ScriptedOperations, WriteRefusesACharacterTheReaderCannotHoldBeforeSearch
 
     WriteSettingsToReader(rig.ctx);
 
-    EXPECT_EQ(rig.log.lines(),
-              (std::vector<std::string>{"Cannot write: Postfix characters: holds \u2605 (U+2605), "
-                                        "which the reader cannot store"}));
+    EXPECT_EQ(rig.log.lines(), (std::vector<std::string>{
+                                   "Cannot write: \"Postfix characters\" holds \u2605 (U+2605), "
+                                   "which the reader cannot store"}));
     EXPECT_TRUE(hid.sent.empty());
     EXPECT_TRUE(serial.frames.empty());
     EXPECT_EQ(serial.closes, 0);
@@ -219,6 +247,20 @@ TEST_F(ScriptedOperations, WriteAfterReadSendsTheSameBlockButNormalisedValuesAnd
     EXPECT_EQ(Bytes(written.begin() + 5, written.begin() + 36), expected);
 }
 
+TEST_F(ScriptedOperations, SerialReadShowsItsOutcomeBeforeThePortIsClosed) {
+    useSerialOnly();
+    serial.trace = &rig.log.trace;
+    serial.replies.push_back({SerialSettingsReply(BlockBytes(ReaderSettings{}))});
+
+    ReadSettingsFromReader(rig.ctx);
+
+    const auto& trace = rig.log.trace;
+    const auto request = std::find(trace.rbegin(), trace.rend(), "serial:output").base();
+    EXPECT_EQ(
+        std::vector<std::string>(request, trace.end()),
+        (std::vector<std::string>{"line:Read 4720B RS232 value OK!", "repaint", "serial:close"}));
+}
+
 // ---- Reset ----
 
 TEST_F(ScriptedOperations, ResetCancelTouchesNothing) {
@@ -291,6 +333,24 @@ TEST_F(ScriptedOperations, UsbVersionErrorsShowNoVersion) {
     EXPECT_EQ(rig.state.ReplyText, "OK");
 }
 
+TEST_F(ScriptedOperations, UsbVersionTextStartsAfterTheLengthByte) {
+    hid.replies.push_back({{0, 27, 1, '!', 'V', '3', '.', '0', '1'}});  // length byte 33
+    ReadFirmwareVersion(rig.ctx);
+    EXPECT_EQ(rig.log.lines(),
+              Lines(kUsbFound, {"Reading firmware version from RQ-4720 USB...", "", "V3.01", ""}));
+}
+
+TEST_F(ScriptedOperations, UsbVersionQueryIsOnScreenBeforeTheReaderIsAsked) {
+    hid.trace = &rig.log.trace;
+    ReadFirmwareVersion(rig.ctx);
+    const auto& trace = rig.log.trace;
+    const auto reading =
+        std::find(trace.begin(), trace.end(), "line:Reading firmware version from RQ-4720 USB...");
+    ASSERT_GE(std::distance(reading, trace.end()), 4);
+    EXPECT_EQ(std::vector<std::string>(reading + 1, reading + 4),
+              (std::vector<std::string>{"repaint", "hid:send", "hid:read"}));
+}
+
 TEST_F(ScriptedOperations, SerialVersionNeedsTenBytes) {
     useSerialOnly();
     const std::vector<std::string> start = {"Reading firmware version from RQ-4720 RS232..."};
@@ -299,6 +359,12 @@ TEST_F(ScriptedOperations, SerialVersionNeedsTenBytes) {
     EXPECT_EQ(rig.log.lines(),
               serialLines(Lines(start, {"Read firmware version from RQ-4720 RS232 Error!0"})));
     EXPECT_EQ(serial.frames, (std::vector<Bytes>{{27, 1}}));
+
+    serial.replies.push_back({{27, 1, 6, 'V', '2', '.', '2', '0', 'a'}});  // whole, but 9 bytes
+    ReadFirmwareVersion(rig.ctx);
+    EXPECT_EQ(rig.log.lines(),
+              serialLines(Lines(start, {"Read firmware version from RQ-4720 RS232 Error!0"})));
+    EXPECT_EQ(rig.state.ReplyText, "");
 
     serial.replies.push_back({{27, 1, 7, 'V', '2', '.', '2', '0', 0xE9, 'b'}});
     ReadFirmwareVersion(rig.ctx);
@@ -328,6 +394,26 @@ TEST_F(ScriptedOperations, VersionWithoutReaderAfterASettingsReadShowsNothing) {
               Lines(kNoUsb, {"Searching COM 1~16 for 4720... ",
                              "Can not find 4720 at com 1~16 with all baud rate!"}));
     expectEndedCleanly();
+}
+
+// ---- All operations ----
+
+TEST_F(ScriptedOperations, AnExceptionFromALinkLeavesNothingOpenAndTheLinkStatusEmpty) {
+    for (auto operation : {WriteSettingsToReader, ReadSettingsFromReader, ResetReaderToDefaults,
+                           ReadFirmwareVersion}) {
+        hid.attached = true;
+        hid.throwOnReply = true;  // thrown while the device is open
+        EXPECT_THROW(operation(rig.ctx), std::runtime_error);
+        EXPECT_EQ(rig.log.lines().at(2), "RQ-4720 connected on USB port !");
+        expectEndedCleanly();
+
+        useSerialOnly();
+        serial.throwOnFrame = true;  // thrown while the port is open
+        const std::size_t framesBefore = serial.frames.size();
+        EXPECT_THROW(operation(rig.ctx), std::runtime_error);
+        EXPECT_EQ(serial.frames.size(), framesBefore + 1);
+        expectEndedCleanly();
+    }
 }
 
 }  // namespace

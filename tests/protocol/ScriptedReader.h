@@ -6,6 +6,7 @@
 #include <deque>
 #include <iterator>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,12 @@ class ScriptedHid final : public HidLibrary {
     std::vector<std::size_t> readSizes;     // buffer size of every input read
     // Claimed on top of what was delivered: a library that miscounts.
     std::uint32_t extraBytesClaimed = 0;
+    // Reads after the handshake throw, as a binding might when the device goes away.
+    bool throwOnReply = false;
     bool open = false;
+    // When set, sends, reads and closes are noted here ("hid:send", "hid:read",
+    // "hid:close"), e.g. into a status log's trace to see what came between.
+    std::vector<std::string>* trace = nullptr;
 
     std::uint32_t HidDevice_GetNumHidDevices(std::uint16_t, std::uint16_t) override {
         return attached ? 1 : 0;
@@ -63,6 +69,7 @@ class ScriptedHid final : public HidLibrary {
     std::uint16_t HidDevice_GetOutputReportBufferLength(HidDeviceRef) override { return 9; }
     std::uint8_t HidDevice_SetOutputReport_Interrupt(
         HidDeviceRef, std::span<const std::uint8_t> report) override {
+        note("hid:send");
         sent.emplace_back(report.begin(), report.end());
         if (!handshakeDone_ || sendStatuses.empty()) {
             return kHidSuccess;
@@ -74,11 +81,14 @@ class ScriptedHid final : public HidLibrary {
     std::uint8_t HidDevice_GetInputReport_Interrupt(HidDeviceRef, std::span<std::uint8_t> buffer,
                                                     std::uint32_t,
                                                     std::uint32_t& bytesReturned) override {
+        note("hid:read");
         readSizes.push_back(buffer.size());
         Reply reply;
         if (!handshakeDone_) {
             handshakeDone_ = true;
             reply.bytes = {0, 0x1B, 0, 7, '4', '7', '2', '0', 'I', 0, 0, 0, 0, 0, 0, 0, 0, 0};
+        } else if (throwOnReply) {
+            throw std::runtime_error("the HID device went away");
         } else if (!replies.empty()) {
             reply = replies.front();
             replies.pop_front();
@@ -91,6 +101,7 @@ class ScriptedHid final : public HidLibrary {
         return reply.status;
     }
     std::uint8_t HidDevice_Close(HidDeviceRef) override {
+        note("hid:close");
         open = false;
         return kHidSuccess;
     }
@@ -104,6 +115,12 @@ class ScriptedHid final : public HidLibrary {
     }
 
   private:
+    void note(const char* call) {
+        if (trace != nullptr) {
+            trace->emplace_back(call);
+        }
+    }
+
     bool handshakeDone_ = false;
 };
 
@@ -125,6 +142,9 @@ class ScriptedSerial final : public SerialPort {
     std::vector<Bytes> frames;  // every frame after the probe that found the reader
     SerialFailure outputFailure = SerialFailure::None;  // of frames after the probe
     bool unplugAfterSearch = false;                     // the port fails once the reader was found
+    bool throwOnFrame = false;  // writes after the probe throw, as a binding might
+    // When set, writes and closes are noted here ("serial:output", "serial:close").
+    std::vector<std::string>* trace = nullptr;
 
     void setCommPort(int port) override { port_ = port; }
     [[nodiscard]] int commPort() const override { return port_; }
@@ -143,6 +163,7 @@ class ScriptedSerial final : public SerialPort {
         return SerialFailure::None;
     }
     void close() override {
+        note("serial:close");
         open_ = false;
         ++closes;
     }
@@ -156,6 +177,7 @@ class ScriptedSerial final : public SerialPort {
     void discardInput() override { pending_.clear(); }
     void discardOutput() override {}
     SerialFailure output(std::span<const std::uint8_t> bytes) override {
+        note("serial:output");
         if (!open_) {
             return SerialFailure::PortNotOpen;
         }
@@ -170,6 +192,9 @@ class ScriptedSerial final : public SerialPort {
             return SerialFailure::None;
         }
         frames.push_back(frame);
+        if (throwOnFrame) {
+            throw std::runtime_error("the serial adapter went away");
+        }
         ++framesSinceFound_;
         // A failing write may still have reached the reader: the queued reply comes anyway.
         if (!replies.empty()) {
@@ -212,6 +237,11 @@ class ScriptedSerial final : public SerialPort {
         return bytes;
     }
     [[nodiscard]] bool broken() const { return unplugAfterSearch && framesSinceFound_ > 0; }
+    void note(const char* call) {
+        if (trace != nullptr) {
+            trace->emplace_back(call);
+        }
+    }
 
     ManualClock& clock_;
     int port_ = 1;

@@ -124,6 +124,17 @@ TEST_F(SimOperations, UsbWriteThenReadBringsTheSettingsBack) {
     expectEndedCleanly();
 }
 
+TEST_F(SimOperations, UsbWriteGivesTheReaderASecondBeforeReadingTheAcknowledgement) {
+    onUsb();
+    WriteSettingsToReader(rig.ctx);
+    ASSERT_EQ(rig.log.lines().back(), "Programming settings to RQ-4720 USB OK!");
+    ASSERT_EQ(usbCommands().size(), 5u);
+    const auto& fifthBlock = hid.sentReports().back();
+    const auto& acknowledgement = hid.reads().back();
+    EXPECT_EQ(acknowledgement.reports, 1u);
+    EXPECT_GE(acknowledgement.started - fifthBlock.at, 1s);
+}
+
 TEST_F(SimOperations, UsbWriteAcknowledgementWithAWrongByteIsAnError) {
     onUsb();
     reader.faults().onlyCommand = 0x1D;
@@ -191,6 +202,17 @@ TEST_F(SimOperations, UsbVersionIsShownBetweenEmptyLines) {
     ReadFirmwareVersion(rig.ctx);
     EXPECT_EQ(rig.log.lines(), Lines(kUsbFound, {"Reading firmware version from RQ-4720 USB...",
                                                  "Read firmware version from RQ-4720 USB Error!"}));
+}
+
+TEST_F(SimOperations, UsbVersionReplyToAnotherCommandIsAnError) {
+    onUsb();
+    reader.faults().onlyCommand = 0x01;
+    reader.faults().wrongByte = sim::Faults::ByteChange{2, 2};  // the command byte
+    ReadFirmwareVersion(rig.ctx);
+    EXPECT_EQ(rig.log.lines(), Lines(kUsbFound, {"Reading firmware version from RQ-4720 USB...",
+                                                 "Read firmware version from RQ-4720 USB Error!"}));
+    EXPECT_EQ(rig.state.ReplyText, "");
+    expectEndedCleanly();
 }
 
 // ---- RS232 ----
@@ -275,6 +297,36 @@ TEST_F(SimOperations, SerialResetIsReportedOnlyWhenEchoed) {
     EXPECT_EQ(rig.log.lines(), serialLines({"RQ-4720 RS232 Reset Error!"},
                                            "Found NEW 4720B RS232 at com:  3 Baud: 9600"));
     expectEndedCleanly();
+}
+
+TEST_F(SimOperations, SerialRepliesCountUpToASecondAfterTheRequest) {
+    onSerial();
+    const struct {
+        std::uint8_t command;
+        void (*operation)(OperationContext&);
+        std::string ok;
+        std::string error;
+    } cases[] = {
+        {0x1C, ReadSettingsFromReader, "Read 4720B RS232 value OK!", "Read RS232 value Error!0"},
+        {0x1D, WriteSettingsToReader, "Programming settings to RQ-4720 RS232 OK!",
+         "Programming settings to RQ-4720 RS232 Error!0"},
+        {0x21, ResetReaderToDefaults, "RQ-4720 RS232 Reset to default!",
+         "RQ-4720 RS232 Reset Error!"},
+    };
+    for (const auto& c : cases) {
+        reader.faults().onlyCommand = c.command;
+        for (const auto& [latency, expected] :
+             {std::pair{900ms, c.ok}, std::pair{1100ms, c.error}}) {
+            reader.faults().extraLatency = latency;
+            c.operation(rig.ctx);
+            const auto lines = rig.log.lines();
+            // The searches' four lines, then only the outcome.
+            ASSERT_EQ(lines.size(), 5u) << c.ok << ' ' << latency.count();
+            EXPECT_EQ(lines.back(), expected) << latency.count();
+            expectEndedCleanly();
+            clock.advance(2s);  // a late reply is over before the next request
+        }
+    }
 }
 
 TEST_F(SimOperations, SerialVersionNeedsTenBytesAndReportsAShortText) {

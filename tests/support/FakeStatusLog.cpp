@@ -5,25 +5,58 @@
 namespace rq::testing {
 
 void FakeStatusLog::appendPiece(std::string_view text) {
+    trace.push_back("piece:" + std::string(text));
+    draw(text);
+}
+
+void FakeStatusLog::appendLine(std::string_view text) {
+    trace.push_back("line:" + std::string(text));
+    draw(text);
+    endLine();
+}
+
+void FakeStatusLog::appendEmptyLine() {
+    trace.emplace_back("empty");
+    endLine();
+}
+
+void FakeStatusLog::clear() {
+    trace.emplace_back("clear");
+    ++clears;
+    finished_.clear();
+    open_.clear();
+    openCharacters_ = 0;
+}
+
+void FakeStatusLog::repaint() {
+    trace.emplace_back("repaint");
+    ++repaints;
+}
+
+void FakeStatusLog::repaintWindow() {
+    trace.emplace_back("repaintWindow");
+    ++windowRepaints;
+}
+
+void FakeStatusLog::setTextColour(Rgb colour) {
+    trace.push_back("colour:" + std::to_string(colour.red) + "," + std::to_string(colour.green) +
+                    "," + std::to_string(colour.blue));
+    colour_ = colour;
+}
+
+void FakeStatusLog::takeFocus() {
+    trace.emplace_back("focus");
+    ++focusRequests;
+}
+
+void FakeStatusLog::draw(std::string_view text) {
     open_ += text;
     openCharacters_ += static_cast<int>(text::CharacterCount(text));
     drawn.push_back({std::string(text), colour_});
 }
 
-void FakeStatusLog::appendLine(std::string_view text) {
-    appendPiece(text);
-    appendEmptyLine();
-}
-
-void FakeStatusLog::appendEmptyLine() {
+void FakeStatusLog::endLine() {
     finished_.push_back(open_);
-    open_.clear();
-    openCharacters_ = 0;
-}
-
-void FakeStatusLog::clear() {
-    ++clears;
-    finished_.clear();
     open_.clear();
     openCharacters_ = 0;
 }

@@ -21,11 +21,11 @@ class FakeStatusLog final : public StatusLog {
     void appendPiece(std::string_view text) override;
     void appendEmptyLine() override;
     void clear() override;
-    void repaint() override { ++repaints; }
-    void repaintWindow() override { ++windowRepaints; }
-    void setTextColour(Rgb colour) override { colour_ = colour; }
+    void repaint() override;
+    void repaintWindow() override;
+    void setTextColour(Rgb colour) override;
     [[nodiscard]] PrintPosition printPosition() const override;
-    void takeFocus() override { ++focusRequests; }
+    void takeFocus() override;
 
     // Finished lines since the last clear, then the open line if it holds anything.
     [[nodiscard]] std::vector<std::string> lines() const;
@@ -35,6 +35,10 @@ class FakeStatusLog final : public StatusLog {
     [[nodiscard]] Rgb colour() const { return colour_; }
 
     std::vector<Drawn> drawn;  // every text drawn since the start, in order
+    // Every call since the start, in order: "piece:<text>", "line:<text>", "empty",
+    // "clear", "repaint", "repaintWindow", "colour:<r>,<g>,<b>", "focus". Tests may add
+    // their own entries (a device call, say) to see what happened between.
+    std::vector<std::string> trace;
     int clears = 0;
     int repaints = 0;
     int windowRepaints = 0;
@@ -45,6 +49,9 @@ class FakeStatusLog final : public StatusLog {
     static constexpr int kLineHeightTwips = 225;
 
   private:
+    void draw(std::string_view text);
+    void endLine();
+
     std::vector<std::string> finished_;
     std::string open_;
     int openCharacters_ = 0;
