@@ -42,6 +42,9 @@ TEST(SerialSearch, NewReaderOnCom3At19200IsFoundInTheSecondPass) {
     EXPECT_EQ(rig.serial.commPort(), 3);
     EXPECT_EQ(rig.serial.settings(), "19200,n,8,1");
     EXPECT_EQ(rig.serial.inputMode(), 1);
+    EXPECT_EQ(rig.log.trace,
+              (Lines{"repaintWindow", "line:Searching COM 1~16 for 4720... ", "repaint",
+                     "piece:Found NEW 4720B RS232 at com: ", "line: 3 Baud: 19200", "repaint"}));
 }
 
 TEST(SerialSearch, OldReaderIsToldApart) {

@@ -21,6 +21,10 @@ TEST(UsbSearch, NoReaderFailsWithItsLinesAndClosesTwice) {
               (Lines{"Searching RQ-4720 on USB ports...", "No RQ-4720 connected on USB port! "}));
     EXPECT_EQ(rig.state.LinkStatus, LinkState::Err);
     EXPECT_EQ(rig.hid.closeCalls(), 2);  // at the start and at the failure
+    // Each line is on screen before the next step can block.
+    EXPECT_EQ(rig.log.trace,
+              (Lines{"line:left over", "clear", "line:Searching RQ-4720 on USB ports...", "repaint",
+                     "line:No RQ-4720 connected on USB port! ", "repaint", "repaint"}));
 }
 
 TEST(UsbSearch, QuietSearchWithoutReaderLeavesTheLogAlone) {
@@ -44,6 +48,10 @@ TEST(UsbSearch, ReaderAnswersTheHandshakeAndStaysOpen) {
     EXPECT_EQ(rig.state.LinkStatus, LinkState::Ok);
     EXPECT_TRUE(rig.state.ReaderRevision);
     EXPECT_EQ(rig.hid.openHandles(), 1u);
+    // The window is repainted between the handshake's send and its read.
+    EXPECT_EQ(rig.log.trace, (Lines{"clear", "line:Searching RQ-4720 on USB ports...", "repaint",
+                                    "line:Checking RQ-4720 USB...", "repaint", "repaintWindow",
+                                    "line:RQ-4720 connected on USB port !", "repaint"}));
     ASSERT_EQ(rig.hid.reportsSentTo(0).size(), 1u);
     EXPECT_EQ(rig.hid.reportsSentTo(0)[0], (sim::Bytes{0, 0x1B, 0, 0, 0, 0, 0, 0, 0}));
     // The two reports arrived, so the read took no timeout.
