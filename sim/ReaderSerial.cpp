@@ -67,24 +67,10 @@ std::optional<std::size_t> ReaderModel::serialFrameLength(
     if (bytes.size() < 2) {
         return 0;
     }
-    switch (bytes[1]) {
-        case kIdentify:
-        case kReadVersion:
-            return 2;
-        case kReadSettings:
-            return 5;
-        case kWriteSettings:
-            return 5 + kSettingsSize;
-        case kResetDefaults:
-            return 4;
-        case kFlashMode:
-            if (mode_ == Mode::Flash) {
-                return 3;
-            }
-            return std::nullopt;
-        default:
-            return std::nullopt;
+    if (bytes[1] == kFlashMode) {
+        return mode_ == Mode::Flash ? std::optional<std::size_t>(3) : std::nullopt;
     }
+    return ApplicationFrameLength(bytes[1]);
 }
 
 bool ReaderModel::receiveSerial(std::span<const std::uint8_t> bytes, Duration now) {

@@ -49,21 +49,10 @@ std::optional<std::size_t> ReaderModel::usbFrameLength(
     if (payload[0] != kEsc) {
         return std::nullopt;
     }
-    switch (payload[1]) {
-        case kIdentify:
-        case kReadVersion:
-            return 2;
-        case kReadSettings:
-            return 5;
-        case kWriteSettings:
-            return 5 + kSettingsSize;
-        case kResetDefaults:
-            return 4;
-        case kFlashMode:
-            return kReportPayload;
-        default:
-            return std::nullopt;
+    if (payload[1] == kFlashMode) {
+        return kReportPayload;
     }
+    return ApplicationFrameLength(payload[1]);
 }
 
 bool ReaderModel::receiveOutputReport(std::span<const std::uint8_t> report, Duration now) {

@@ -6,6 +6,22 @@
 #include <string>
 
 namespace rq::sim {
+
+std::optional<std::size_t> ApplicationFrameLength(std::uint8_t command) {
+    switch (command) {
+        case kIdentify:
+        case kReadVersion:
+            return 2;
+        case kReadSettings:
+            return 5;
+        case kWriteSettings:
+            return 5 + kSettingsSize;
+        case kResetDefaults:
+            return 4;
+        default:
+            return std::nullopt;
+    }
+}
 namespace {
 
 // Settings block offsets.

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -30,6 +32,10 @@ inline constexpr std::uint8_t kFlashEnd1 = 0xAA;
 inline constexpr std::uint8_t kBlockAddressHigh = 0x00;
 inline constexpr std::uint8_t kBlockAddressLow = 0x10;
 inline constexpr std::uint8_t kBlockLength = 0x1F;
+
+// Length of an application-mode command frame (ESC and code included) by its code;
+// nullopt for the flash-mode command, whose length depends on the link, and unknown codes.
+[[nodiscard]] std::optional<std::size_t> ApplicationFrameLength(std::uint8_t command);
 
 // Reply frames, as the reader sends them, without USB report framing.
 [[nodiscard]] Bytes IdentifyReply(Revision revision);
