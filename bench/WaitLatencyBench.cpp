@@ -16,12 +16,12 @@
 #include <thread>
 #include <vector>
 
-#include "core/OperationContext.h"
 #include "core/ProgramState.h"
-#include "link/QtSerialPort.h"
+#include "link/OperationContext.h"
 #include "link/SerialLink.h"
-#include "link/SteadyClock.h"
 #include "link/UsbLink.h"
+#include "platform/QtSerialPort.h"
+#include "platform/SteadyClock.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeStatusLog.h"
 #include "support/NoDevices.h"

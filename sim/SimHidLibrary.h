@@ -9,8 +9,8 @@
 
 #include "ReaderModel.h"
 #include "SimTypes.h"
-#include "link/Clock.h"
-#include "link/HidLibrary.h"
+#include "core/Clock.h"
+#include "core/HidLibrary.h"
 
 namespace rq::sim {
 

@@ -7,8 +7,8 @@
 
 #include "ReaderModel.h"
 #include "SimTypes.h"
-#include "link/Clock.h"
-#include "link/SerialPort.h"
+#include "core/Clock.h"
+#include "core/SerialPort.h"
 
 namespace rq::sim {
 

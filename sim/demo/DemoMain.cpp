@@ -10,8 +10,8 @@
 
 #include "DemoPanel.h"
 #include "app/Form1.h"
-#include "link/QtSerialPort.h"
-#include "link/SteadyClock.h"
+#include "platform/QtSerialPort.h"
+#include "platform/SteadyClock.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);

@@ -6,13 +6,13 @@
 #include <string_view>
 
 #include "app/Form1Controls.h"
+#include "core/Clock.h"
 #include "core/Dialogs.h"
-#include "core/OperationContext.h"
+#include "core/HidLibrary.h"
 #include "core/ProgramState.h"
+#include "core/SerialPort.h"
 #include "filemanager/FileManager.h"
-#include "link/Clock.h"
-#include "link/HidLibrary.h"
-#include "link/SerialPort.h"
+#include "link/OperationContext.h"
 #include "settings/ReaderSettings.h"
 
 namespace rq::app {

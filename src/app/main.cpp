@@ -2,9 +2,9 @@
 #include <memory>
 
 #include "app/Form1.h"
-#include "link/HidapiLibrary.h"
-#include "link/QtSerialPort.h"
-#include "link/SteadyClock.h"
+#include "platform/HidapiLibrary.h"
+#include "platform/QtSerialPort.h"
+#include "platform/SteadyClock.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);

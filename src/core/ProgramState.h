@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "link/HidLibrary.h"
+#include "core/HidLibrary.h"
 
 namespace rq {
 

@@ -1,6 +1,6 @@
 #include "filemanager/PendingFileActions.h"
 
-#include "core/OperationContext.h"
+#include "link/OperationContext.h"
 #include "settings/SettingsFile.h"
 
 namespace rq {

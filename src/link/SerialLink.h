@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/OperationContext.h"
+#include "link/OperationContext.h"
 
 namespace rq {
 

@@ -1,12 +1,8 @@
 #pragma once
 
-#include "core/OperationContext.h"
+#include "link/OperationContext.h"
 
 namespace rq {
-
-// Per-report wait of the HID read when the reader sends fewer reports than asked for.
-// Both the hidapi binding and the simulated reader's library use it.
-inline constexpr int kHidReportTimeoutMs = 500;
 
 // Finds the reader on USB, opens it, checks its report lengths and handshake.
 // Leaves LinkStatus Ok (device open in HidHandle) or Err (closed). In Loop mode the

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "core/OperationContext.h"
+#include "link/OperationContext.h"
 #include "protocol/TolerantMode.h"
 #include "protocol/UsbFrames.h"
 

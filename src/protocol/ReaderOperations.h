@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/OperationContext.h"
+#include "link/OperationContext.h"
 
 namespace rq {
 

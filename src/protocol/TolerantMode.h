@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/SerialPort.h"
+#include "core/SerialPort.h"
 
 namespace rq {
 

@@ -3,7 +3,7 @@
 #include <QAction>
 #include <stdexcept>
 
-#include "link/SteadyClock.h"
+#include "platform/SteadyClock.h"
 
 namespace rq::app::testing {
 

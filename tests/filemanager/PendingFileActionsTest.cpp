@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "core/OperationContext.h"
 #include "filemanager/DirectoryListing.h"
 #include "filemanager/DriveDirectories.h"
 #include "filemanager/PendingFileActions.h"
+#include "link/OperationContext.h"
 #include "settings/SettingsFile.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeStatusLog.h"

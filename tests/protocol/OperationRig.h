@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "core/OperationContext.h"
+#include "link/OperationContext.h"
 #include "support/EditedSettings.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeStatusLog.h"

@@ -6,8 +6,8 @@
 #include "OperationRig.h"
 #include "PtyReader.h"
 #include "SimHidLibrary.h"
-#include "link/QtSerialPort.h"
-#include "link/SteadyClock.h"
+#include "platform/QtSerialPort.h"
+#include "platform/SteadyClock.h"
 #include "protocol/ReaderOperations.h"
 #include "protocol/SettingsBlock.h"
 

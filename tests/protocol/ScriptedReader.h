@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "link/Clock.h"
-#include "link/HidLibrary.h"
-#include "link/SerialPort.h"
+#include "core/Clock.h"
+#include "core/HidLibrary.h"
+#include "core/SerialPort.h"
 
 // Scripted stand-ins for the two links: each reply is queued by the test, so that every
 // fault the operations must survive (lost reports, short or garbled replies, failing

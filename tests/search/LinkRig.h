@@ -4,7 +4,7 @@
 #include "SimHidLibrary.h"
 #include "SimSerialPort.h"
 #include "VirtualClock.h"
-#include "core/OperationContext.h"
+#include "link/OperationContext.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeStatusLog.h"
 

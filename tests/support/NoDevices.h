@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "link/HidLibrary.h"
-#include "link/SerialPort.h"
+#include "core/HidLibrary.h"
+#include "core/SerialPort.h"
 
 namespace rq::testing {
 

@@ -1,4 +1,4 @@
-#include "link/SteadyClock.h"
+#include "platform/SteadyClock.h"
 
 #include <algorithm>
 #include <thread>

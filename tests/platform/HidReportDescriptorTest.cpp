@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "link/HidReportDescriptor.h"
+#include "platform/HidReportDescriptor.h"
 
 namespace rq {
 namespace {

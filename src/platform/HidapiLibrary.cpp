@@ -1,4 +1,4 @@
-#include "link/HidapiLibrary.h"
+#include "platform/HidapiLibrary.h"
 
 #include <hidapi.h>
 
@@ -8,8 +8,6 @@
 #include <iostream>
 #include <optional>
 #include <vector>
-
-#include "link/UsbLink.h"
 
 #ifndef _WIN32
 #include <fcntl.h>

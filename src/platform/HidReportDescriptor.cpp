@@ -1,4 +1,4 @@
-#include "link/HidReportDescriptor.h"
+#include "platform/HidReportDescriptor.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "core/Clock.h"
 #include "core/Dialogs.h"
+#include "core/HidLibrary.h"
 #include "core/ProgramState.h"
+#include "core/SerialPort.h"
 #include "core/StatusLog.h"
-#include "link/Clock.h"
-#include "link/HidLibrary.h"
-#include "link/SerialPort.h"
 #include "settings/ReaderSettings.h"
 
 namespace rq {

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/SerialPort.h"
+#include "core/SerialPort.h"
 
 namespace rq {
 

@@ -7,8 +7,8 @@
 #include <span>
 #include <string>
 
-#include "link/HidLibrary.h"
-#include "link/HidReportDescriptor.h"
+#include "core/HidLibrary.h"
+#include "platform/HidReportDescriptor.h"
 
 struct hid_device_;
 

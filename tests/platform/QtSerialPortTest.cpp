@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/QtSerialPort.h"
+#include "platform/QtSerialPort.h"
 
 namespace rq {
 namespace {

@@ -22,6 +22,10 @@ inline constexpr std::uint8_t kHidSystemError = 0xFF;
 inline constexpr std::uint16_t kReaderVendorId = 0x10C4;
 inline constexpr std::uint16_t kReaderProductId = 0x84B7;
 
+// Per-report wait of the HID read when the reader sends fewer reports than asked for.
+// Both the hidapi binding and the simulated reader's library use it.
+inline constexpr int kHidReportTimeoutMs = 500;
+
 // The eight calls of the reader's HID device library; the tool makes no others.
 // Reports are 9 bytes with the report ID (always 0) first.
 class HidLibrary {

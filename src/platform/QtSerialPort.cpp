@@ -1,4 +1,4 @@
-#include "link/QtSerialPort.h"
+#include "platform/QtSerialPort.h"
 
 #include <QMetaObject>
 #include <QSerialPortInfo>
@@ -7,7 +7,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "link/SerialPortMap.h"
+#include "platform/SerialPortMap.h"
 #include "settings/ReaderSettings.h"
 
 #ifndef _WIN32

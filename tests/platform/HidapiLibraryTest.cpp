@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "link/HidapiLibrary.h"
+#include "platform/HidapiLibrary.h"
 
 namespace rq {
 namespace {

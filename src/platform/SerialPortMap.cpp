@@ -1,4 +1,4 @@
-#include "link/SerialPortMap.h"
+#include "platform/SerialPortMap.h"
 
 #include <algorithm>
 #include <cctype>

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "link/SerialPortMap.h"
+#include "platform/SerialPortMap.h"
 
 namespace rq {
 namespace {
