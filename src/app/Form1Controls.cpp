@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "app/FieldLengthValidator.h"
 #include "app/StatusLogWidget.h"
 #include "app/WrappingCheckBox.h"
 #include "settings/ReaderSettings.h"
@@ -39,7 +40,7 @@ QLabel* AddLabel(QWidget& client, Form1Controls& controls, const char* name, con
 
 QLineEdit* AddTextBox(QWidget& client, Form1Controls& controls, const char* name, TwipRect place) {
     auto* box = Add<QLineEdit>(client, controls, name, place);
-    box->setMaxLength(static_cast<int>(kMaxFieldCharacters));
+    box->setValidator(new FieldLengthValidator(kMaxFieldCharacters, box));  // owned by the box
     return box;
 }
 

@@ -96,5 +96,39 @@ TEST(ProgrammingMenu, VersionAndResetReachTheReader) {
     EXPECT_TRUE(lines.contains("V2.20")) << lines.join('|').toStdString();
 }
 
+// A text box holds seven characters, never half of one: a character outside the Basic
+// Multilingual Plane is kept whole and then refused by the write, not stored as "?".
+TEST(ProgrammingMenu, TextBoxesHoldSevenWholeCharacters) {
+    struct Edit {
+        QString before;
+        int cursor;
+        QString inserted;
+        QString after;
+    };
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");  // U+1F600, two UTF-16 units
+    for (const Edit& edit : {
+             Edit{"", 0, "abcdef" + emoji, "abcdef" + emoji},
+             Edit{"", 0, "abcdefg" + emoji, "abcdefg"},
+             Edit{"abcdefg", 3, "X", "abcdefg"},
+             Edit{"", 0, "0123456789", "0123456"},
+             Edit{"ab", 1, emoji + emoji + "cdefgh", "a" + emoji + emoji + "cdeb"},
+         }) {
+        SimWindow w;
+        auto* box = w.control<QLineEdit>("Text2");
+        box->setText(edit.before);
+        box->setCursorPosition(edit.cursor);
+        box->insert(edit.inserted);
+        EXPECT_EQ(box->text(), edit.after) << edit.inserted.toStdString();
+    }
+
+    SimWindow w;
+    w.control<QLineEdit>("Text2")->insert("abcdef" + emoji);
+    w.choose("pusb");
+    EXPECT_EQ(w.lastLine().toStdString(),
+              "Cannot write: \"Postfix characters\" holds \xF0\x9F\x98\x80 (U+1F600), which "
+              "the reader cannot store");
+    EXPECT_EQ(w.usbReader.settings(), sim::FactorySettings());
+}
+
 }  // namespace
 }  // namespace rq::app
