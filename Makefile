@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 GENERATOR ?= Ninja
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: deps build run test screenshot demo bench clean
+.PHONY: deps build run test screenshot demo bench package clean
 
 deps:
 	@scripts/install-deps
@@ -23,13 +23,17 @@ test: build
 screenshot:
 	@scripts/install-deps --with-screenshot
 	$(MAKE) build
-	scripts/screenshot $(BUILD_DIR)
+	scripts/screenshot $(BUILD_DIR) docs/screenshots
 
 demo: build
 	$(BUILD_DIR)/rq4720-demo
 
 bench: build
 	$(BUILD_DIR)/bench/rq4720-bench-waits
+
+# The Debian package: $(BUILD_DIR)/rq4720-tool_<version>_<arch>.deb
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD_DIR)

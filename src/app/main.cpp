@@ -1,14 +1,44 @@
 #include <QApplication>
+#include <QTimer>
+#include <cstdio>
 #include <memory>
+#include <string_view>
+#include <vector>
 
+#include "app/CommandLine.h"
 #include "app/Form1.h"
 #include "platform/HidapiLibrary.h"
 #include "platform/QtSerialPort.h"
 #include "platform/SteadyClock.h"
 
+namespace {
+
+rq::app::CommandLine ReadArguments(int argc, char* argv[]) {
+    std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    return rq::app::ParseCommandLine(arguments);
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
+    using Action = rq::app::CommandLine::Action;
+    // --help and --version before Qt starts, so they need no display.
+    if (const auto early = ReadArguments(argc, argv);
+        early.action == Action::Help || early.action == Action::Version) {
+        const std::string text =
+            early.action == Action::Help ? rq::app::UsageText() : rq::app::VersionText();
+        std::fputs(text.c_str(), stdout);
+        return 0;
+    }
+
+    QApplication app(argc, argv);  // takes Qt's own options out of argv
     // No application display name: the desktop would append it to the window title.
+    const rq::app::CommandLine line = ReadArguments(argc, argv);
+    if (line.action == Action::BadUsage) {
+        std::fprintf(stderr, "rq4720-tool: unknown option '%s'\n%s", line.unknown.c_str(),
+                     rq::app::UsageText().c_str());
+        return rq::app::kBadUsageExitStatus;
+    }
 
     rq::app::Devices devices{
         std::make_unique<rq::HidapiLibrary>(),
@@ -22,5 +52,13 @@ int main(int argc, char* argv[]) {
     };
     rq::app::Form1 window(std::move(devices));
     window.show();
+    if (line.exitWhenShown) {
+        // Runs after the show and expose events already queued: the window has been
+        // laid out; repaint() then paints it once more, synchronously, before quitting.
+        QTimer::singleShot(0, &window, [&window] {
+            window.repaint();
+            QCoreApplication::quit();
+        });
+    }
     return QApplication::exec();
 }
