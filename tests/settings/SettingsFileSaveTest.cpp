@@ -3,12 +3,17 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <functional>
+#include <iostream>
+#include <map>
 #include <string>
 
 #include "settings/SettingsFile.h"
@@ -181,19 +186,6 @@ TEST_F(SaveSettings, QuotedTextHoldingAQuoteIsRefusedAndOldFileKept) {
     }
 }
 
-TEST_F(SaveSettings, ReplacingKeepsPermissionsAndFollowsLinks) {
-    WriteBytes(path, kOldContents);
-    ::chmod(path.c_str(), 0640);
-    const std::string link = dir.file("link.kxs");
-    std::filesystem::create_symlink(path, link);
-    save(link);
-    EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_EQ(ReadBytes(path).size(), 205u);
-    struct stat info {};
-    ASSERT_EQ(::stat(path.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0640u);
-}
-
 TEST_F(SaveSettings, MissingDirectoryOrDirectoryTargetShowsTheErrorBox) {
     const std::string missing = dir.file("nowhere/conf.kxs");
     save(missing);
@@ -209,75 +201,179 @@ TEST_F(SaveSettings, MissingDirectoryOrDirectoryTargetShowsTheErrorBox) {
     expectOnlyFile("folder.kxs");
 }
 
-// What a save did in a child process; the exit code carries it back.
-enum SaveOutcome : int {
-    kRefused = 0,          // the error box and no success line
-    kReportedSaved = 1,    // "Settings saved ok" although the file is read-only
-    kOtherReport = 2,      // anything else
-    kCanWriteAnyway = 3,   // the read-only file is writable for the child: no test
-    kCannotWriteHere = 4,  // the child cannot save even a new file here: no test
-};
+// What a save in a child process reported, carried back by its exit code.
+enum ChildSave : int { kSavedOk = 0, kErrorBox = 1, kOtherReport = 2 };
 
-// Saves over `readOnly` as a user who may write the directory but not the file: as
-// ourselves, or as nobody when we are root (root may write any file).
-SaveOutcome SaveOverReadOnlyFileInChild(const std::string& readOnly, const std::string& fresh) {
+// Saves the defaults to `target` in a child process running as `user`.
+ChildSave SaveInChildAs(uid_t user, const std::string& target) {
     const pid_t child = ::fork();
     if (child == 0) {
-        if (::geteuid() == 0 &&
-            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-            ::_exit(kCannotWriteHere);
-        }
-        if (::access(readOnly.c_str(), W_OK) == 0) {
-            ::_exit(kCanWriteAnyway);
-        }
-        const ReaderSettings settings;
-        FakeStatusLog freshLog;
-        FakeDialogs freshDialogs;
-        SaveSettingsFile(fresh, settings, freshLog, freshDialogs);
-        if (!freshDialogs.shown.empty()) {
-            ::_exit(kCannotWriteHere);
+        if (::geteuid() != user &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0)) {
+            ::_exit(kOtherReport);
         }
         FakeStatusLog log;
         FakeDialogs dialogs;
-        SaveSettingsFile(readOnly, settings, log, dialogs);
-        if (!log.lines().empty()) {
-            ::_exit(kReportedSaved);
-        }
-        const bool box =
-            dialogs.shown.size() == 1 &&
-            dialogs.shown[0].prompt == "Save settings to file " + readOnly + " Error!!";
-        ::_exit(box ? kRefused : kOtherReport);
+        SaveSettingsFile(target, ReaderSettings{}, log, dialogs);
+        const bool ok = dialogs.shown.empty() &&
+                        log.lines() == std::vector<std::string>{"Settings saved ok to : " + target};
+        const bool box = log.lines().empty() && dialogs.shown.size() == 1 &&
+                         dialogs.shown[0].prompt == "Save settings to file " + target + " Error!!";
+        ::_exit(ok ? kSavedOk : box ? kErrorBox : kOtherReport);
     }
     int status = 0;
     if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
         return kOtherReport;
     }
-    return static_cast<SaveOutcome>(WEXITSTATUS(status));
+    return static_cast<ChildSave>(WEXITSTATUS(status));
 }
 
-TEST_F(SaveSettings, ReadOnlyFileIsNotReplaced) {
-    ::chmod(dir.path().c_str(), 0777);
-    WriteBytes(path, kOldContents);
-    ::chmod(path.c_str(), 0444);
-    const std::string link = dir.file("link.kxs");
-    std::filesystem::create_symlink(path, link);
-
-    for (const std::string& target : {path, link}) {
-        SCOPED_TRACE(target);
-        const std::string fresh = target + ".new";
-        const SaveOutcome outcome = SaveOverReadOnlyFileInChild(target, fresh);
-        if (outcome == kCanWriteAnyway || outcome == kCannotWriteHere) {
-            GTEST_SKIP() << "cannot make a file read-only for a user who may write its folder";
+// What a save must keep of each entry of a folder: kind, mode, owner, links, attributes.
+std::map<std::string, std::string> Keepables(const std::string& folder) {
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string path = entry.path().string();
+        struct stat info {};
+        ::lstat(path.c_str(), &info);
+        std::string names(1024, '\0');
+        names.resize(std::max<ssize_t>(0, ::llistxattr(path.c_str(), names.data(), 1024)));
+        std::string& kept = entries[entry.path().filename().string()];
+        kept = std::to_string(info.st_mode) + ' ' + std::to_string(info.st_uid) + ' ' +
+               std::to_string(info.st_gid) + ' ' + std::to_string(info.st_nlink);
+        for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
+            std::string value(1024, '\0');
+            value.resize(std::max<ssize_t>(
+                0, ::lgetxattr(path.c_str(), names.c_str() + at, value.data(), 1024)));
+            kept += ' ' + std::string(names.c_str() + at) + '=' + value;
         }
-        EXPECT_EQ(outcome, kRefused);
-        EXPECT_EQ(ReadBytes(path), kOldContents);
-        EXPECT_EQ(ReadBytes(fresh).size(), 205u);  // the same user could save beside it
     }
-    EXPECT_TRUE(std::filesystem::is_symlink(link));
-    std::filesystem::remove(path + ".new");
-    std::filesystem::remove(link + ".new");
-    std::filesystem::remove(link);
-    expectOnlyFile("conf.kxs");
+    return entries;
+}
+
+bool SetAttribute(const std::string& path, const char* name, const std::string& value) {
+    return ::setxattr(path.c_str(), name, value.data(), value.size(), 0) == 0;
+}
+
+// An access ACL that also lets user 1234 read, in the kernel's attribute format: version,
+// then tag, permissions and id of each entry.
+const std::string kAcl = std::string(
+    "\2\0\0\0"
+    "\1\0\6\0\xFF\xFF\xFF\xFF"
+    "\2\0\4\0\xD2\4\0\0"
+    "\4\0\4\0\xFF\xFF\xFF\xFF"
+    "\x10\0\4\0\xFF\xFF\xFF\xFF"
+    "\x20\0\4\0\xFF\xFF\xFF\xFF",
+    44);
+
+// An ordinary user saves whatever a plain write could save, keeping what the folder's
+// entries carry, and gets the box where a plain write fails. Only our own file in a folder
+// we may write is replaced by a rename. Each case starts from its own folder holding
+// conf.kxs, both the user's; as root, files can also belong to another user (root).
+TEST_F(SaveSettings, SavesWhatAPlainWriteCouldAsAnOrdinaryUser) {
+    const bool root = ::geteuid() == 0;
+    const uid_t user = root ? 65534 : ::geteuid();  // nobody under root
+    const gid_t group = root ? 65534 : ::getegid();
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* name;
+        bool needsRoot;
+        // Changes the folder; returns the name to save to ("" when the file system cannot
+        // hold what the case needs).
+        std::function<std::string(const std::string&)> prepare;
+        const char* newContentsIn;  // nullptr: the box, and conf.kxs keeps its contents
+        bool byRename;
+    };
+    const std::vector<Case> cases = {
+        {"our file, through a link", false,
+         [](const std::string& f) {
+             ::chmod((f + "/conf.kxs").c_str(), 0640);
+             fs::create_symlink("conf.kxs", f + "/link.kxs");
+             return "link.kxs";
+         },
+         "conf.kxs", true},
+        {"a folder we may not write", false,
+         [](const std::string& f) { return ::chmod(f.c_str(), 0555) == 0 ? "conf.kxs" : ""; },
+         "conf.kxs", false},
+        {"another user's file in a sticky folder", true,
+         [](const std::string& f) {
+             ::chmod(f.c_str(), 01777);
+             const bool given = ::chown((f + "/conf.kxs").c_str(), 0, 0) == 0;
+             return given && ::chmod((f + "/conf.kxs").c_str(), 0666) == 0 ? "conf.kxs" : "";
+         },
+         "conf.kxs", false},
+        {"an ACL", false,
+         [](const std::string& f) {
+             return SetAttribute(f + "/conf.kxs", "system.posix_acl_access", kAcl) ? "conf.kxs"
+                                                                                   : "";
+         },
+         "conf.kxs", false},
+        {"an extended attribute", false,
+         [](const std::string& f) {
+             return SetAttribute(f + "/conf.kxs", "user.rq", "kept") ? "conf.kxs" : "";
+         },
+         "conf.kxs", false},
+        {"a second hard link", false,
+         [](const std::string& f) {
+             fs::create_hard_link(f + "/conf.kxs", f + "/other.kxs");
+             return "conf.kxs";
+         },
+         "other.kxs", false},
+        {"a dangling link", false,
+         [](const std::string& f) {
+             fs::create_symlink("made.kxs", f + "/link.kxs");
+             return "link.kxs";
+         },
+         "made.kxs", false},
+        {"a link loop", false,
+         [](const std::string& f) {
+             fs::create_symlink("b.kxs", f + "/a.kxs");
+             fs::create_symlink("a.kxs", f + "/b.kxs");
+             return "a.kxs";
+         },
+         nullptr, false},
+        {"a link to a read-only file", false,
+         [](const std::string& f) {
+             ::chmod((f + "/conf.kxs").c_str(), 0444);
+             fs::create_symlink("conf.kxs", f + "/link.kxs");
+             return "link.kxs";
+         },
+         nullptr, false},
+    };
+    ::chmod(dir.path().c_str(), 0755);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.name);
+        const std::string folder = dir.file(std::to_string(i));
+        const std::string conf = folder + "/conf.kxs";
+        fs::create_directory(folder);
+        WriteBytes(conf, kOldContents);
+        ASSERT_EQ(::chown(folder.c_str(), user, group) | ::chown(conf.c_str(), user, group), 0);
+        const std::string target = c.needsRoot && !root ? "" : c.prepare(folder);
+        if (target.empty()) {
+            std::cout << "[ skipped  ] " << c.name << ": needs root or file system support\n";
+            continue;
+        }
+        const auto keepables = Keepables(folder);
+        struct stat before {};
+        ::stat(conf.c_str(), &before);
+
+        EXPECT_EQ(SaveInChildAs(user, folder + "/" + target),
+                  c.newContentsIn ? kSavedOk : kErrorBox);
+        auto kept = Keepables(folder);
+        if (c.newContentsIn != nullptr) {
+            EXPECT_EQ(ReadBytes(folder + "/" + c.newContentsIn).size(), 205u);
+            if (!keepables.contains(c.newContentsIn)) {
+                kept.erase(c.newContentsIn);
+            }
+        } else {
+            EXPECT_EQ(ReadBytes(conf), kOldContents);
+        }
+        EXPECT_EQ(kept, keepables);
+        struct stat after {};
+        ::stat(conf.c_str(), &after);
+        EXPECT_EQ(after.st_ino != before.st_ino, c.byRename);
+        ::chmod(folder.c_str(), 0755);
+    }
 }
 
 TEST_F(SaveSettings, CharacterOutsideWindows1252IsRefusedAndOldFileKept) {
