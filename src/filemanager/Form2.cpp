@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -37,6 +38,19 @@ QByteArray Bytes(const std::string& bytes) {
 
 std::string BytesOf(const QVariant& data) {
     return data.toByteArray().toStdString();
+}
+
+// In a list where nothing is chosen yet, the first arrow key chooses the entry under the
+// focus frame (the first one, after Tab) instead of moving past it, as desktop lists do.
+bool ChooseFocusedEntry(QListWidget& list, const QKeyEvent& key) {
+    const bool arrow = key.key() == Qt::Key_Down || key.key() == Qt::Key_Up;
+    if (!arrow || (key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier || list.count() == 0 ||
+        !list.selectedItems().isEmpty()) {
+        return false;
+    }
+    QListWidgetItem* focused = list.currentItem() != nullptr ? list.currentItem() : list.item(0);
+    list.setCurrentItem(focused, QItemSelectionModel::ClearAndSelect);
+    return true;
 }
 
 // Desktop fonts are wider than the ones the window's layout was made for: a caption
@@ -98,6 +112,7 @@ void Form2::placeControls() {
     Command1->setObjectName(QStringLiteral("Command1"));
     File1->setSelectionMode(QAbstractItemView::SingleSelection);
     Command1->installEventFilter(this);
+    File1->installEventFilter(this);
 
     setTabOrder(Command1, File1);
     setTabOrder(File1, Drive1);
@@ -148,6 +163,10 @@ void Form2::closeEvent(QCloseEvent* event) {
 bool Form2::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Command1 && event->type() == QEvent::Enter) {
         refreshFileList();  // files created meanwhile appear before the button is pressed
+    }
+    if (watched == File1 && event->type() == QEvent::KeyPress &&
+        ChooseFocusedEntry(*File1, static_cast<const QKeyEvent&>(*event))) {
+        return true;
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -176,16 +176,23 @@ TEST_F(FileManagerWindow, SavingATypedNameAppendsTheExtensionAndReturnsOnce) {
     EXPECT_EQ(state.PendingFileAction, FileAction::PickSettingsToLoad);
 }
 
-TEST_F(FileManagerWindow, KeyboardChoosesAFileAndOpenNeverAppends) {
+TEST_F(FileManagerWindow, KeyboardChoosesTheFirstFileAndOpenNeverAppends) {
     Form2& window = open(FileCommand::OpenSettings);
-    window.File1->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(window.Text1->text(), "") << "tabbing into the list chooses nothing";
+    // Tab puts the focus frame on the first file; the first arrow key or Space chooses it.
+    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Up, Qt::Key_Space}) {
+        window.File1->setCurrentItem(nullptr);
+        window.Text1->clear();
+        window.Command1->setFocus();
+        QTest::keyClick(window.Command1, Qt::Key_Tab);
+        ASSERT_TRUE(window.File1->hasFocus());
+        EXPECT_EQ(window.Text1->text(), "") << "tabbing into the list chooses nothing";
+        QTest::keyClick(window.File1, key);
+        EXPECT_EQ(window.Text1->text(), "conf.kxs") << key;
+    }
     QTest::keyClick(window.File1, Qt::Key_Down);
     EXPECT_EQ(window.Text1->text(), "other.kxs");
-    QTest::keyClick(window.File1, Qt::Key_Down);
-    EXPECT_EQ(window.Text1->text(), "UPPER.KXS");
     QTest::keyClick(window.Command1, Qt::Key_Space);
-    EXPECT_EQ(state.ChosenFilePath, inRoot("UPPER.KXS"));
+    EXPECT_EQ(state.ChosenFilePath, inRoot("other.kxs"));
     EXPECT_EQ(state.PendingFileAction, FileAction::LoadSettings);
 }
 
