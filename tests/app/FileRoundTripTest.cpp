@@ -8,8 +8,6 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "TestWindow.h"
 #include "app/StatusLogWidget.h"
@@ -74,42 +72,6 @@ TEST(FileRoundTrip, SaveClearAndLoadThroughTheFileManager) {
         EXPECT_EQ(w->statusLog().visibleLines(),
                   (QStringList{QString::fromStdString("Settings file: " + path + " opened."),
                                "Settings put on all fields."}));
-    }
-    QDir::setCurrent(previous);
-}
-
-// A name copied from old media, in Windows-1252: listed, opened and saved under its own
-// bytes, and shown as well as UTF-8 allows.
-TEST(FileRoundTrip, NameThatIsNotUtf8IsOpenedAndSavedUnderItsOwnBytes) {
-    QTemporaryDir dir;
-    const std::string path = dir.path().toStdString() + "/caf\xE9.kxs";
-    const QString shown = dir.path() + QString::fromUtf8("/caf\u00E9.kxs");
-    std::ofstream(path, std::ios::binary) << "[4720-01 Settings File]\r\n"
-                                             "iButton Reader 4720 Quorrindel Inc.\r\n"
-                                             "[PREFIX]\r\nOLD\r\n";
-    const QString previous = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(dir.path()));
-    {
-        TestWindow w;
-        w.choose("sopen");
-        auto* files = w->fileManager().window()->findChild<QListWidget*>("File1");
-        const auto found = files->findItems(QString::fromUtf8("caf\u00E9.kxs"), Qt::MatchExactly);
-        ASSERT_EQ(found.size(), 1);
-        files->setCurrentItem(found.front());
-        ConfirmInFileManager(w);
-        EXPECT_EQ(w->settings().prefix, "OLD");
-        EXPECT_EQ(w->statusLog().visibleLines().first(), "Settings file: " + shown + " opened.");
-
-        // The name box still holds the chosen file: saving goes back into it.
-        w->settings().prefix = "NEW";
-        w.choose("sfile");
-        ConfirmInFileManager(w);
-        EXPECT_EQ(w->statusLog().visibleLines(), QStringList{"Settings saved ok to : " + shown});
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path().toStdString()), {}),
-                  1);
-        std::ifstream saved(path, std::ios::binary);
-        EXPECT_NE(std::string(std::istreambuf_iterator<char>(saved), {}).find("\r\nNEW\r\n"),
-                  std::string::npos);
     }
     QDir::setCurrent(previous);
 }
