@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
-#include <functional>
 #include <iostream>
 #include <map>
 #include <string>
@@ -186,21 +185,6 @@ TEST_F(SaveSettings, QuotedTextHoldingAQuoteIsRefusedAndOldFileKept) {
     }
 }
 
-TEST_F(SaveSettings, MissingDirectoryOrDirectoryTargetShowsTheErrorBox) {
-    const std::string missing = dir.file("nowhere/conf.kxs");
-    save(missing);
-    expectFailureBox(missing);
-
-    dialogs.shown.clear();
-    const std::string folder = dir.file("folder.kxs");
-    std::filesystem::create_directory(folder);
-    WriteBytes(folder + "/inside", kOldContents);
-    save(folder);
-    expectFailureBox(folder);
-    EXPECT_EQ(ReadBytes(folder + "/inside"), kOldContents);
-    expectOnlyFile("folder.kxs");
-}
-
 // What a save in a child process reported, carried back by its exit code.
 enum ChildSave : int { kSavedOk = 0, kErrorBox = 1, kOtherReport = 2 };
 
@@ -232,136 +216,105 @@ ChildSave SaveInChildAs(uid_t user, const std::string& target) {
 std::map<std::string, std::string> Keepables(const std::string& folder) {
     std::map<std::string, std::string> entries;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        const std::string path = entry.path().string();
         struct stat info {};
-        ::lstat(path.c_str(), &info);
+        ::lstat(entry.path().c_str(), &info);
         std::string names(1024, '\0');
-        names.resize(std::max<ssize_t>(0, ::llistxattr(path.c_str(), names.data(), 1024)));
-        std::string& kept = entries[entry.path().filename().string()];
-        kept = std::to_string(info.st_mode) + ' ' + std::to_string(info.st_uid) + ' ' +
-               std::to_string(info.st_gid) + ' ' + std::to_string(info.st_nlink);
-        for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
-            std::string value(1024, '\0');
-            value.resize(std::max<ssize_t>(
-                0, ::lgetxattr(path.c_str(), names.c_str() + at, value.data(), 1024)));
-            kept += ' ' + std::string(names.c_str() + at) + '=' + value;
-        }
+        names.resize(std::max<ssize_t>(0, ::llistxattr(entry.path().c_str(), names.data(), 1024)));
+        entries[entry.path().filename()] =
+            std::to_string(info.st_mode) + ' ' + std::to_string(info.st_uid) + ' ' +
+            std::to_string(info.st_gid) + ' ' + std::to_string(info.st_nlink) + ' ' + names;
     }
     return entries;
 }
 
-bool SetAttribute(const std::string& path, const char* name, const std::string& value) {
-    return ::setxattr(path.c_str(), name, value.data(), value.size(), 0) == 0;
+struct stat Stat(const std::string& path) {
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return info;
 }
 
 // An access ACL that also lets user 1234 read, in the kernel's attribute format: version,
 // then tag, permissions and id of each entry.
-const std::string kAcl = std::string(
-    "\2\0\0\0"
-    "\1\0\6\0\xFF\xFF\xFF\xFF"
-    "\2\0\4\0\xD2\4\0\0"
-    "\4\0\4\0\xFF\xFF\xFF\xFF"
-    "\x10\0\4\0\xFF\xFF\xFF\xFF"
-    "\x20\0\4\0\xFF\xFF\xFF\xFF",
-    44);
+// clang-format off
+const std::string kAcl("\2\0\0\0" "\1\0\6\0\xFF\xFF\xFF\xFF" "\2\0\4\0\xD2\4\0\0"
+                       "\4\0\4\0\xFF\xFF\xFF\xFF" "\x10\0\4\0\xFF\xFF\xFF\xFF"
+                       "\x20\0\4\0\xFF\xFF\xFF\xFF", 44);
+// clang-format on
 
 // An ordinary user saves whatever a plain write could save, keeping what the folder's
-// entries carry, and gets the box where a plain write fails. Only our own file in a folder
+// entries carry, and gets the box where a plain write fails; only our own file in a folder
 // we may write is replaced by a rename. Each case starts from its own folder holding
-// conf.kxs, both the user's; as root, files can also belong to another user (root).
+// conf.kxs, both the user's; as root, a file can also belong to another user (root).
 TEST_F(SaveSettings, SavesWhatAPlainWriteCouldAsAnOrdinaryUser) {
+    namespace fs = std::filesystem;
+    using Links = std::vector<std::pair<std::string, std::string>>;  // link, what it names
+    struct Case {
+        const char* name;
+        mode_t folderMode = 0755;
+        mode_t fileMode = 0644;
+        bool rootsFile = false;
+        std::string attribute = {}, value = {};
+        Links links = {};
+        const char* hardLink = nullptr;
+        const char* target = "conf.kxs";
+        const char* newContentsIn = "conf.kxs";  // nullptr: the box, conf.kxs kept
+        bool byRename = false;
+    };
+    // clang-format off
+    const std::vector<Case> cases = {
+        {.name = "our file through a link", .fileMode = 0640, .links = {{"l.kxs", "conf.kxs"}},
+         .target = "l.kxs", .byRename = true},
+        {.name = "a folder we may not write", .folderMode = 0555},
+        {.name = "another's file in a sticky folder", .folderMode = 01777, .fileMode = 0666,
+         .rootsFile = true},
+        {.name = "an ACL", .attribute = "system.posix_acl_access", .value = kAcl},
+        {.name = "an extended attribute", .attribute = "user.rq", .value = "kept"},
+        {.name = "a second hard link", .hardLink = "other.kxs", .newContentsIn = "other.kxs"},
+        {.name = "a dangling link", .links = {{"l.kxs", "made.kxs"}}, .target = "l.kxs",
+         .newContentsIn = "made.kxs"},
+        {.name = "a link loop", .links = {{"a.kxs", "b.kxs"}, {"b.kxs", "a.kxs"}},
+         .target = "a.kxs", .newContentsIn = nullptr},
+        {.name = "a link to a read-only file", .fileMode = 0444, .links = {{"l.kxs", "conf.kxs"}},
+         .target = "l.kxs", .newContentsIn = nullptr},
+        {.name = "a missing folder", .target = "nowhere/conf.kxs", .newContentsIn = nullptr},
+        {.name = "a directory", .target = ".", .newContentsIn = nullptr},
+    };
+    // clang-format on
     const bool root = ::geteuid() == 0;
     const uid_t user = root ? 65534 : ::geteuid();  // nobody under root
     const gid_t group = root ? 65534 : ::getegid();
-    namespace fs = std::filesystem;
-    struct Case {
-        const char* name;
-        bool needsRoot;
-        // Changes the folder; returns the name to save to ("" when the file system cannot
-        // hold what the case needs).
-        std::function<std::string(const std::string&)> prepare;
-        const char* newContentsIn;  // nullptr: the box, and conf.kxs keeps its contents
-        bool byRename;
-    };
-    const std::vector<Case> cases = {
-        {"our file, through a link", false,
-         [](const std::string& f) {
-             ::chmod((f + "/conf.kxs").c_str(), 0640);
-             fs::create_symlink("conf.kxs", f + "/link.kxs");
-             return "link.kxs";
-         },
-         "conf.kxs", true},
-        {"a folder we may not write", false,
-         [](const std::string& f) { return ::chmod(f.c_str(), 0555) == 0 ? "conf.kxs" : ""; },
-         "conf.kxs", false},
-        {"another user's file in a sticky folder", true,
-         [](const std::string& f) {
-             ::chmod(f.c_str(), 01777);
-             const bool given = ::chown((f + "/conf.kxs").c_str(), 0, 0) == 0;
-             return given && ::chmod((f + "/conf.kxs").c_str(), 0666) == 0 ? "conf.kxs" : "";
-         },
-         "conf.kxs", false},
-        {"an ACL", false,
-         [](const std::string& f) {
-             return SetAttribute(f + "/conf.kxs", "system.posix_acl_access", kAcl) ? "conf.kxs"
-                                                                                   : "";
-         },
-         "conf.kxs", false},
-        {"an extended attribute", false,
-         [](const std::string& f) {
-             return SetAttribute(f + "/conf.kxs", "user.rq", "kept") ? "conf.kxs" : "";
-         },
-         "conf.kxs", false},
-        {"a second hard link", false,
-         [](const std::string& f) {
-             fs::create_hard_link(f + "/conf.kxs", f + "/other.kxs");
-             return "conf.kxs";
-         },
-         "other.kxs", false},
-        {"a dangling link", false,
-         [](const std::string& f) {
-             fs::create_symlink("made.kxs", f + "/link.kxs");
-             return "link.kxs";
-         },
-         "made.kxs", false},
-        {"a link loop", false,
-         [](const std::string& f) {
-             fs::create_symlink("b.kxs", f + "/a.kxs");
-             fs::create_symlink("a.kxs", f + "/b.kxs");
-             return "a.kxs";
-         },
-         nullptr, false},
-        {"a link to a read-only file", false,
-         [](const std::string& f) {
-             ::chmod((f + "/conf.kxs").c_str(), 0444);
-             fs::create_symlink("conf.kxs", f + "/link.kxs");
-             return "link.kxs";
-         },
-         nullptr, false},
-    };
     ::chmod(dir.path().c_str(), 0755);
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
         SCOPED_TRACE(c.name);
-        const std::string folder = dir.file(std::to_string(i));
-        const std::string conf = folder + "/conf.kxs";
+        const std::string folder = dir.file(std::to_string(i)) + "/";
+        const std::string conf = folder + "conf.kxs";
         fs::create_directory(folder);
         WriteBytes(conf, kOldContents);
-        ASSERT_EQ(::chown(folder.c_str(), user, group) | ::chown(conf.c_str(), user, group), 0);
-        const std::string target = c.needsRoot && !root ? "" : c.prepare(folder);
-        if (target.empty()) {
+        const uid_t owner = c.rootsFile ? 0 : user;
+        if ((c.rootsFile && !root) ||
+            (!c.attribute.empty() && ::setxattr(conf.c_str(), c.attribute.c_str(), c.value.data(),
+                                                c.value.size(), 0) != 0)) {
             std::cout << "[ skipped  ] " << c.name << ": needs root or file system support\n";
             continue;
         }
+        for (const auto& [link, named] : c.links) {
+            fs::create_symlink(named, folder + link);
+        }
+        if (c.hardLink != nullptr) {
+            fs::create_hard_link(conf, folder + c.hardLink);
+        }
+        ASSERT_EQ(::chown(folder.c_str(), user, group) |
+                      ::chown(conf.c_str(), owner, owner ? group : 0) |
+                      ::chmod(conf.c_str(), c.fileMode) | ::chmod(folder.c_str(), c.folderMode),
+                  0);
         const auto keepables = Keepables(folder);
-        struct stat before {};
-        ::stat(conf.c_str(), &before);
+        const ino_t inode = Stat(conf).st_ino;
 
-        EXPECT_EQ(SaveInChildAs(user, folder + "/" + target),
-                  c.newContentsIn ? kSavedOk : kErrorBox);
+        EXPECT_EQ(SaveInChildAs(user, folder + c.target), c.newContentsIn ? kSavedOk : kErrorBox);
         auto kept = Keepables(folder);
         if (c.newContentsIn != nullptr) {
-            EXPECT_EQ(ReadBytes(folder + "/" + c.newContentsIn).size(), 205u);
+            EXPECT_EQ(ReadBytes(folder + c.newContentsIn).size(), 205u);
             if (!keepables.contains(c.newContentsIn)) {
                 kept.erase(c.newContentsIn);
             }
@@ -369,9 +322,7 @@ TEST_F(SaveSettings, SavesWhatAPlainWriteCouldAsAnOrdinaryUser) {
             EXPECT_EQ(ReadBytes(conf), kOldContents);
         }
         EXPECT_EQ(kept, keepables);
-        struct stat after {};
-        ::stat(conf.c_str(), &after);
-        EXPECT_EQ(after.st_ino != before.st_ino, c.byRename);
+        EXPECT_EQ(Stat(conf).st_ino != inode, c.byRename);
         ::chmod(folder.c_str(), 0755);
     }
 }
