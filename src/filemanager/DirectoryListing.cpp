@@ -13,8 +13,8 @@ namespace fs = std::filesystem;
 
 // Through char8_t: the bytes are copied as they are where names are bytes, and converted
 // from and to UTF-16 on Windows.
-fs::path ToPath(std::string_view utf8) {
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+fs::path ToPath(std::string_view bytes) {
+    return fs::path(std::u8string(bytes.begin(), bytes.end()));
 }
 
 std::string FromPath(const fs::path& path) {

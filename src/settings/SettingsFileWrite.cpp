@@ -133,15 +133,18 @@ void SyncDirectory(const std::string& directory) {
     }
 }
 
-// The result as ReplaceFileContents gives it, or nullopt when the new file could not be
-// made to look like the old one (name too long for the temporary suffix, group not ours);
-// the target is then untouched.
+// The result as ReplaceFileContents gives it, or nullopt when no new file could be made
+// to stand in for the old one (no room for the temporary name, a group not ours); the
+// target is then untouched.
 std::optional<int> ReplaceByRename(const RenameTarget& target,
                                    std::span<const std::uint8_t> bytes) {
     std::string tempPath;
     Descriptor temp(CreateTemporaryBeside(target.path, tempPath));
     if (temp.get() < 0) {
-        return errno == ENAMETOOLONG ? std::nullopt : std::optional<int>(errno);
+        // Nothing has changed: a plain write decides (a name too long for the suffix),
+        // unless the disk is full, where emptying the file first would lose it.
+        const int error = errno;
+        return error == ENOSPC || error == EDQUOT ? std::optional<int>(error) : std::nullopt;
     }
     if (target.old && !TakeOverGroupAndMode(temp.get(), *target.old)) {
         ::unlink(tempPath.c_str());
