@@ -64,7 +64,9 @@ struct ProgramState {
 
     // File manager.
     FileAction PendingFileAction = FileAction::NoAction;
-    std::string ChosenFilePath;  // UTF-8
+    // The system's own bytes for the path, which need not be UTF-8 (a name copied from old
+    // media); text::PathForDisplay shows it.
+    std::string ChosenFilePath;
 };
 
 }  // namespace rq

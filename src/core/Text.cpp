@@ -156,6 +156,20 @@ std::string DecodeCp1252(std::span<const std::uint8_t> bytes) {
     return result;
 }
 
+std::string PathForDisplay(std::string_view path) {
+    std::string result;
+    result.reserve(path.size());
+    for (std::size_t pos = 0; pos < path.size();) {
+        const std::size_t start = pos;
+        char32_t cp = NextCodePoint(path, pos);
+        if (cp == kReplacement && pos == start + 1) {  // not a U+FFFD of the name's own
+            cp = Cp1252ToCodePoint(static_cast<std::uint8_t>(path[start]));
+        }
+        AppendUtf8(result, cp);
+    }
+    return result;
+}
+
 Cp1252Encoding EncodeCp1252(std::string_view utf8) {
     Cp1252Encoding result;
     result.bytes.reserve(utf8.size());

@@ -30,6 +30,12 @@ namespace rq::text {
 [[nodiscard]] std::optional<std::uint8_t> CodePointToCp1252(char32_t codePoint);
 [[nodiscard]] std::string DecodeCp1252(std::span<const std::uint8_t> bytes);
 
+// A path or file name as the system has it (bytes, which need not be UTF-8) as UTF-8
+// text to show: valid UTF-8 stays, and each other byte shows as its Windows-1252
+// character, the likely code page of a name copied from old media ("caf\xE9" shows as
+// "café"). For display only: the bytes themselves name the file.
+[[nodiscard]] std::string PathForDisplay(std::string_view path);
+
 struct Cp1252Encoding {
     std::vector<std::uint8_t> bytes;
     // The first character that Windows-1252 cannot hold; bytes is then incomplete.

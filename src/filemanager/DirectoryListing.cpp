@@ -4,16 +4,20 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/Text.h"
+
 namespace rq {
 namespace {
 
 namespace fs = std::filesystem;
 
-fs::path PathFromUtf8(std::string_view utf8) {
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+// Through char8_t: the bytes are copied as they are where names are bytes, and converted
+// from and to UTF-16 on Windows.
+fs::path ToPath(std::string_view bytes) {
+    return fs::path(std::u8string(bytes.begin(), bytes.end()));
 }
 
-std::string Utf8FromPath(const fs::path& path) {
+std::string FromPath(const fs::path& path) {
     const std::u8string text = path.u8string();
     return std::string(text.begin(), text.end());
 }
@@ -34,20 +38,20 @@ bool LessIgnoringCase(const std::string& a, const std::string& b) {
 }
 
 std::string Describe(const std::string& directory, const std::error_code& error) {
-    return directory + ": " + error.message();
+    return text::PathForDisplay(directory) + ": " + error.message();
 }
 
 template <typename Keep>
 DirectoryListing List(const std::string& directory, Keep keep) {
     DirectoryListing listing;
     std::error_code error;
-    fs::directory_iterator entries(PathFromUtf8(directory), error);
+    fs::directory_iterator entries(ToPath(directory), error);
     if (error) {
         listing.problem = Describe(directory, error);
         return listing;
     }
     while (entries != fs::directory_iterator()) {
-        const std::string name = Utf8FromPath(entries->path().filename());
+        const std::string name = FromPath(entries->path().filename());
         std::error_code ignored;
         if (!name.starts_with('.') && keep(*entries, name, ignored)) {
             listing.names.push_back(name);
@@ -104,18 +108,23 @@ DirectoryListing ListMatchingFiles(const std::string& directory, std::string_vie
 }
 
 std::string ParentDirectory(const std::string& directory) {
-    const fs::path path = PathFromUtf8(directory);
+    const fs::path path = ToPath(directory);
     if (path == path.root_path() || !path.has_parent_path()) {
         return directory;
     }
-    return Utf8FromPath(path.parent_path());
+    return FromPath(path.parent_path());
+}
+
+std::string CurrentDirectory() {
+    std::error_code error;
+    return FromPath(fs::current_path(error));
 }
 
 std::string NearestReadableDirectory(const std::string& directory) {
     std::string candidate = directory;
     for (;;) {
         std::error_code error;
-        fs::directory_iterator probe(PathFromUtf8(candidate), error);
+        fs::directory_iterator probe(ToPath(candidate), error);
         const std::string parent = ParentDirectory(candidate);
         if (!error || parent == candidate) {
             return candidate;

@@ -6,7 +6,9 @@
 
 namespace rq {
 
-// What the directory and file lists of the file manager show. Paths and names are UTF-8.
+// What the directory and file lists of the file manager show. Paths and names are the
+// system's own bytes for them (UTF-8 where the system's names are text, as on Windows);
+// names that are not valid UTF-8 stay as they are, so that they still name their file.
 // Hidden entries (names starting with a dot) are left out; names are sorted without
 // regard to letter case.
 struct DirectoryListing {
@@ -24,6 +26,8 @@ struct DirectoryListing {
 
 // The directory above `directory`; a root is its own parent.
 [[nodiscard]] std::string ParentDirectory(const std::string& directory);
+// The process's current directory.
+[[nodiscard]] std::string CurrentDirectory();
 // `directory` when it can be read, else its nearest ancestor that can ("/" at the last).
 [[nodiscard]] std::string NearestReadableDirectory(const std::string& directory);
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/StatusLog.h"
+#include "filemanager/DirectoryListing.h"
 #include "filemanager/MountedVolumes.h"
 
 namespace rq {
@@ -12,7 +13,7 @@ namespace rq {
 FileManager::FileManager(ProgramState& state, StatusLog& log, Dialogs& dialogs,
                          std::function<void()> bringBackMainWindow)
     : FileManager(state, log, dialogs, std::move(bringBackMainWindow), MountedVolumeRoots,
-                  QDir::toNativeSeparators(QDir::currentPath()).toStdString()) {}
+                  CurrentDirectory()) {}
 
 FileManager::FileManager(ProgramState& state, StatusLog& log, Dialogs& dialogs,
                          std::function<void()> bringBackMainWindow, Form2::VolumeSource volumes,

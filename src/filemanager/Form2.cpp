@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -11,22 +12,45 @@
 #include <QStyle>
 
 #include "core/Dialogs.h"
+#include "core/Text.h"
 #include "filemanager/DirectoryListing.h"
 #include "filemanager/DriveDirectories.h"
 
 namespace rq {
 namespace {
 
-// Directory list entries carry the directory they lead to; the first entry, the shown
-// directory itself, leads nowhere.
-constexpr int kTargetRole = Qt::UserRole;
+// The entries of all three lists carry the bytes of the path or name they show, which
+// the shown text need not hold (a name that is not UTF-8). Directory list entries carry
+// the directory they lead to; the first entry, the shown directory itself, leads nowhere.
+constexpr int kBytesRole = Qt::UserRole;
 
 char Separator() {
     return QDir::separator().toLatin1();
 }
 
-QString FromUtf8(const std::string& text) {
-    return QString::fromStdString(text);
+QString Shown(const std::string& bytes) {
+    return QString::fromStdString(text::PathForDisplay(bytes));
+}
+
+QByteArray Bytes(const std::string& bytes) {
+    return QByteArray::fromStdString(bytes);
+}
+
+std::string BytesOf(const QVariant& data) {
+    return data.toByteArray().toStdString();
+}
+
+// In a list where nothing is chosen yet, the first arrow key chooses the entry under the
+// focus frame (the first one, after Tab) instead of moving past it, as desktop lists do.
+bool ChooseFocusedEntry(QListWidget& list, const QKeyEvent& key) {
+    const bool arrow = key.key() == Qt::Key_Down || key.key() == Qt::Key_Up;
+    if (!arrow || (key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier || list.count() == 0 ||
+        !list.selectedItems().isEmpty()) {
+        return false;
+    }
+    QListWidgetItem* focused = list.currentItem() != nullptr ? list.currentItem() : list.item(0);
+    list.setCurrentItem(focused, QItemSelectionModel::ClearAndSelect);
+    return true;
 }
 
 // Desktop fonts are wider than the ones the window's layout was made for: a caption
@@ -88,6 +112,7 @@ void Form2::placeControls() {
     Command1->setObjectName(QStringLiteral("Command1"));
     File1->setSelectionMode(QAbstractItemView::SingleSelection);
     Command1->installEventFilter(this);
+    File1->installEventFilter(this);
 
     setTabOrder(Command1, File1);
     setTabOrder(File1, Drive1);
@@ -106,6 +131,7 @@ void Form2::connectControls() {
     connect(File1, &QListWidget::itemSelectionChanged, this, &Form2::fileSelectionChanged);
     connect(Command1, &QPushButton::clicked, this, &Form2::buttonPressed);
     connect(Text1, &QLineEdit::returnPressed, Command1, &QPushButton::click);
+    connect(Text1, &QLineEdit::textEdited, this, [this] { chosenName_.reset(); });
 }
 
 void Form2::prepare(FileCommand command) {
@@ -138,6 +164,10 @@ bool Form2::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Command1 && event->type() == QEvent::Enter) {
         refreshFileList();  // files created meanwhile appear before the button is pressed
     }
+    if (watched == File1 && event->type() == QEvent::KeyPress &&
+        ChooseFocusedEntry(*File1, static_cast<const QKeyEvent&>(*event))) {
+        return true;
+    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -167,7 +197,7 @@ void Form2::driveChanged(int index) {
     if (updatingLists_ || index < 0) {
         return;
     }
-    const std::string root = Drive1->itemData(index).toString().toStdString();
+    const std::string root = BytesOf(Drive1->itemData(index));
     const std::string problem = showDirectory(drives_.directoryOf(root));
     if (problem.empty()) {
         return;
@@ -181,17 +211,18 @@ void Form2::driveChanged(int index) {
 }
 
 void Form2::directoryActivated(QListWidgetItem* item) {
-    const QString target = item->data(kTargetRole).toString();
-    if (target.isEmpty()) {
+    const std::string target = BytesOf(item->data(kBytesRole));
+    if (target.empty()) {
         return;
     }
-    if (const std::string problem = showDirectory(target.toStdString()); !problem.empty()) {
+    if (const std::string problem = showDirectory(target); !problem.empty()) {
         showProblem(problem);
     }
 }
 
 void Form2::fileChosen(QListWidgetItem* item) {
     if (item != nullptr) {
+        chosenName_ = BytesOf(item->data(kBytesRole));
         Text1->setText(item->text());
     }
 }
@@ -204,7 +235,9 @@ void Form2::fileSelectionChanged() {
 }
 
 void Form2::buttonPressed() {
-    const std::string name = Text1->text().toStdString();
+    // The chosen file's own bytes while the box shows its name; else the typed name.
+    const bool showsChosen = chosenName_ && Text1->text() == Shown(*chosenName_);
+    const std::string name = showsChosen ? *chosenName_ : Text1->text().toStdString();
     if (name.empty()) {
         dialogs_.messageBox("Please select a file!", kApplicationTitle, DialogIcon::None,
                             DialogButtons::Ok);
@@ -229,18 +262,17 @@ std::string Form2::showDirectory(const std::string& directory) {
     Dir1->clear();
     const QStyle* look = style();
     auto* here =
-        new QListWidgetItem(look->standardIcon(QStyle::SP_DirOpenIcon), FromUtf8(directory_), Dir1);
+        new QListWidgetItem(look->standardIcon(QStyle::SP_DirOpenIcon), Shown(directory_), Dir1);
     here->setToolTip(here->text());
     const std::string parent = ParentDirectory(directory_);
     if (parent != directory_) {
         auto* up = new QListWidgetItem(look->standardIcon(QStyle::SP_FileDialogToParent),
                                        QStringLiteral(".."), Dir1);
-        up->setData(kTargetRole, FromUtf8(parent));
+        up->setData(kBytesRole, Bytes(parent));
     }
     for (const auto& name : subdirectories.names) {
-        auto* item =
-            new QListWidgetItem(look->standardIcon(QStyle::SP_DirIcon), FromUtf8(name), Dir1);
-        item->setData(kTargetRole, FromUtf8(JoinDirectoryAndName(directory_, name, Separator())));
+        auto* item = new QListWidgetItem(look->standardIcon(QStyle::SP_DirIcon), Shown(name), Dir1);
+        item->setData(kBytesRole, Bytes(JoinDirectoryAndName(directory_, name, Separator())));
     }
     Dir1->setCurrentRow(0);
     updatingLists_ = false;
@@ -255,7 +287,7 @@ void Form2::fillDriveList() {
     updatingLists_ = true;
     Drive1->clear();
     for (const auto& root : roots_) {
-        Drive1->addItem(FromUtf8(root), FromUtf8(root));
+        Drive1->addItem(Shown(root), Bytes(root));
     }
     updatingLists_ = false;
     if (!directory_.empty()) {
@@ -265,23 +297,24 @@ void Form2::fillDriveList() {
 
 void Form2::selectDrive(const std::string& root) {
     updatingLists_ = true;
-    Drive1->setCurrentIndex(Drive1->findData(FromUtf8(root)));
+    Drive1->setCurrentIndex(Drive1->findData(Bytes(root)));
     updatingLists_ = false;
 }
 
 std::string Form2::selectedDrive() const {
-    return Drive1->currentData().toString().toStdString();
+    return BytesOf(Drive1->currentData());
 }
 
 std::string Form2::fillFileList() {
     const DirectoryListing files = ListMatchingFiles(fileListPath_, pattern_);
-    const QString chosen =
-        File1->currentItem() != nullptr ? File1->currentItem()->text() : QString();
+    const QVariant chosen =
+        File1->currentItem() != nullptr ? File1->currentItem()->data(kBytesRole) : QVariant();
     updatingLists_ = true;
     File1->clear();
     for (const auto& name : files.names) {
-        auto* item = new QListWidgetItem(FromUtf8(name), File1);
-        if (item->text() == chosen) {
+        auto* item = new QListWidgetItem(Shown(name), File1);
+        item->setData(kBytesRole, Bytes(name));
+        if (item->data(kBytesRole) == chosen) {
             File1->setCurrentItem(item);
         }
     }

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,7 +42,8 @@ class Form2 final : public QWidget {
     // Lists the files of fileListPath() again, keeping the chosen one.
     void refreshFileList();
 
-    // The directory the directory list shows, and the one whose files the file list shows.
+    // The directory the directory list shows, and the one whose files the file list shows
+    // (the system's bytes for them).
     [[nodiscard]] const std::string& directoryPath() const { return directory_; }
     [[nodiscard]] const std::string& fileListPath() const { return fileListPath_; }
     [[nodiscard]] const std::string& pattern() const { return pattern_; }
@@ -93,6 +95,9 @@ class Form2 final : public QWidget {
     std::string directory_;
     std::string fileListPath_;
     std::string pattern_ = "*.kxs";
+    // The bytes of the file last chosen in the list; they name the file while Text1 shows
+    // its name unchanged, also when the name is not UTF-8.
+    std::optional<std::string> chosenName_;
     // Set while the program itself changes the lists, whose signals then mean nothing.
     bool updatingLists_ = false;
     // The last failure shown on activation, so that closing its box (which activates the

@@ -179,9 +179,9 @@ class FileBuilder {
 
 void LoadSettingsFile(std::string_view path, ReaderSettings& settings, StatusLog& log,
                       Dialogs& dialogs) {
-    const std::string pathText(path);
+    const std::string pathText = text::PathForDisplay(path);
     int error = 0;
-    auto file = InputFile::open(pathText, error);
+    auto file = InputFile::open(std::string(path), error);
     if (!file) {
         ShowError(dialogs, "Settings file " + pathText + " not found! " + std::to_string(error));
         return;
@@ -234,7 +234,7 @@ SettingsFileBytes FormatSettingsFile(const ReaderSettings& settings) {
 
 void SaveSettingsFile(std::string_view path, const ReaderSettings& settings, StatusLog& log,
                       Dialogs& dialogs) {
-    const std::string pathText(path);
+    const std::string pathText = text::PathForDisplay(path);
     const std::string failure = "Save settings to file " + pathText + " Error!!";
     const SettingsFileBytes file = FormatSettingsFile(settings);
     if (file.refusal) {
@@ -243,7 +243,7 @@ void SaveSettingsFile(std::string_view path, const ReaderSettings& settings, Sta
         ShowError(dialogs, failure);
         return;
     }
-    if (ReplaceFileContents(pathText, file.bytes) != 0) {
+    if (ReplaceFileContents(std::string(path), file.bytes) != 0) {
         ShowError(dialogs, failure);
         return;
     }

@@ -16,15 +16,16 @@ class Dialogs;
 // The loader reads at most this much of a file; a longer file counts as ending there.
 inline constexpr std::uint64_t kMaxSettingsFileBytes = 64ull * 1024 * 1024;
 
-// Reads the settings file at `path` (UTF-8) into `settings`, field by field, with the
+// Paths are the system's own bytes for them (see text::PathForDisplay).
+
+// Reads the settings file at `path` into `settings`, field by field, with the
 // twelve structure checks. Values are applied as they are read, so a structure error
 // leaves the fields before it loaded. Reports in the log and in message boxes.
 void LoadSettingsFile(std::string_view path, ReaderSettings& settings, StatusLog& log,
                       Dialogs& dialogs);
 
-// Writes `settings` to the settings file at `path` (UTF-8). The file is replaced only
-// when every byte reached the disk; otherwise an error box is shown and an existing file
-// keeps its contents.
+// Writes `settings` to the settings file at `path` (see ReplaceFileContents). Any failure,
+// the final flush included, shows the error box instead of the status line.
 void SaveSettingsFile(std::string_view path, const ReaderSettings& settings, StatusLog& log,
                       Dialogs& dialogs);
 

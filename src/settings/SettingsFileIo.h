@@ -31,12 +31,15 @@ class InputFile final : public ByteSource {
     int descriptor_ = -1;
 };
 
-// Replaces the contents of the file at `path` with `bytes`, or creates it. The bytes go
-// to a new file in the same directory, which is flushed to the disk and then renamed over
-// the target, so the target holds either its old or its new contents, never a part. An
-// existing file keeps its permissions; a symbolic link is followed. An existing file we
-// may not write is left alone (EACCES or EROFS). Returns 0, or the system's error number
-// of the first failing step (the temporary file is then removed).
+// Replaces the contents of the file at `path` with `bytes`, or creates it. Where nobody
+// could tell the difference, the bytes go to a new file beside it, flushed to the disk
+// and renamed over it, so that the file holds either its old or its new contents: a
+// regular file of ours with one link and no ACL or extended attribute, which we may write,
+// in a directory we may write (the new file takes its mode and group). Everything else is
+// written in place like any program writes a file: emptied, then written; it keeps its
+// owner, links and attributes, and a dangling symbolic link creates its target. Returns
+// 0, or the system's error number of the first failing step, the final flush and close
+// included.
 int ReplaceFileContents(const std::string& path, std::span<const std::uint8_t> bytes);
 
 }  // namespace rq

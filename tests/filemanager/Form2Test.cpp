@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "filemanager/FileManager.h"
+#include "settings/SettingsFile.h"
 #include "support/FakeDialogs.h"
 #include "support/FakeStatusLog.h"
 
@@ -176,17 +177,51 @@ TEST_F(FileManagerWindow, SavingATypedNameAppendsTheExtensionAndReturnsOnce) {
     EXPECT_EQ(state.PendingFileAction, FileAction::PickSettingsToLoad);
 }
 
-TEST_F(FileManagerWindow, KeyboardChoosesAFileAndOpenNeverAppends) {
+TEST_F(FileManagerWindow, KeyboardChoosesTheFirstFileAndOpenNeverAppends) {
     Form2& window = open(FileCommand::OpenSettings);
-    window.File1->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(window.Text1->text(), "") << "tabbing into the list chooses nothing";
+    // Tab puts the focus frame on the first file; the first arrow key or Space chooses it.
+    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Up, Qt::Key_Space}) {
+        window.File1->setCurrentItem(nullptr);
+        window.Text1->clear();
+        window.Command1->setFocus();
+        QTest::keyClick(window.Command1, Qt::Key_Tab);
+        ASSERT_TRUE(window.File1->hasFocus());
+        EXPECT_EQ(window.Text1->text(), "") << "tabbing into the list chooses nothing";
+        QTest::keyClick(window.File1, key);
+        EXPECT_EQ(window.Text1->text(), "conf.kxs") << key;
+    }
     QTest::keyClick(window.File1, Qt::Key_Down);
     EXPECT_EQ(window.Text1->text(), "other.kxs");
-    QTest::keyClick(window.File1, Qt::Key_Down);
-    EXPECT_EQ(window.Text1->text(), "UPPER.KXS");
     QTest::keyClick(window.Command1, Qt::Key_Space);
-    EXPECT_EQ(state.ChosenFilePath, inRoot("UPPER.KXS"));
+    EXPECT_EQ(state.ChosenFilePath, inRoot("other.kxs"));
     EXPECT_EQ(state.PendingFileAction, FileAction::LoadSettings);
+}
+
+TEST_F(FileManagerWindow, NameThatIsNotUtf8IsChosenLoadedAndSavedUnderItsOwnBytes) {
+    const std::string name = "caf\xE9.kxs";  // Windows-1252, copied from old media
+    tree.touch(name);
+    Form2& window = open(FileCommand::OpenSettings);
+    const auto found =
+        window.File1->findItems(QString::fromUtf8("caf\u00E9.kxs"), Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1);
+    window.File1->setCurrentItem(found.front());
+    window.Command1->click();
+    EXPECT_EQ(state.ChosenFilePath, inRoot(name));
+
+    open(FileCommand::SaveSettings);  // the name box still shows the chosen file
+    window.Command1->click();
+    ASSERT_EQ(state.ChosenFilePath, inRoot(name));
+    ReaderSettings settings;
+    settings.prefix = "NEW";
+    SaveSettingsFile(state.ChosenFilePath, settings, log, dialogs);
+    settings = ReaderSettings{};
+    LoadSettingsFile(state.ChosenFilePath, settings, log, dialogs);
+    EXPECT_EQ(settings.prefix, "NEW");
+    EXPECT_TRUE(dialogs.shown.empty());
+    const std::string shown = inRoot("caf\u00E9.kxs");
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{"Settings saved ok to : " + shown,
+                                                     "Settings file: " + shown + " opened.",
+                                                     "Settings put on all fields."}));
 }
 
 TEST_F(FileManagerWindow, TabbingThroughTheListKeepsATypedName) {

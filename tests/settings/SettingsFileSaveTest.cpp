@@ -3,12 +3,16 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <iostream>
+#include <map>
 #include <string>
 
 #include "settings/SettingsFile.h"
@@ -181,103 +185,146 @@ TEST_F(SaveSettings, QuotedTextHoldingAQuoteIsRefusedAndOldFileKept) {
     }
 }
 
-TEST_F(SaveSettings, ReplacingKeepsPermissionsAndFollowsLinks) {
-    WriteBytes(path, kOldContents);
-    ::chmod(path.c_str(), 0640);
-    const std::string link = dir.file("link.kxs");
-    std::filesystem::create_symlink(path, link);
-    save(link);
-    EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_EQ(ReadBytes(path).size(), 205u);
-    struct stat info {};
-    ASSERT_EQ(::stat(path.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0640u);
-}
+// What a save in a child process reported, carried back by its exit code.
+enum ChildSave : int { kSavedOk = 0, kErrorBox = 1, kOtherReport = 2 };
 
-TEST_F(SaveSettings, MissingDirectoryOrDirectoryTargetShowsTheErrorBox) {
-    const std::string missing = dir.file("nowhere/conf.kxs");
-    save(missing);
-    expectFailureBox(missing);
-
-    dialogs.shown.clear();
-    const std::string folder = dir.file("folder.kxs");
-    std::filesystem::create_directory(folder);
-    WriteBytes(folder + "/inside", kOldContents);
-    save(folder);
-    expectFailureBox(folder);
-    EXPECT_EQ(ReadBytes(folder + "/inside"), kOldContents);
-    expectOnlyFile("folder.kxs");
-}
-
-// What a save did in a child process; the exit code carries it back.
-enum SaveOutcome : int {
-    kRefused = 0,          // the error box and no success line
-    kReportedSaved = 1,    // "Settings saved ok" although the file is read-only
-    kOtherReport = 2,      // anything else
-    kCanWriteAnyway = 3,   // the read-only file is writable for the child: no test
-    kCannotWriteHere = 4,  // the child cannot save even a new file here: no test
-};
-
-// Saves over `readOnly` as a user who may write the directory but not the file: as
-// ourselves, or as nobody when we are root (root may write any file).
-SaveOutcome SaveOverReadOnlyFileInChild(const std::string& readOnly, const std::string& fresh) {
+// Saves the defaults to `target` in a child process running as `user`.
+ChildSave SaveInChildAs(uid_t user, const std::string& target) {
     const pid_t child = ::fork();
     if (child == 0) {
-        if (::geteuid() == 0 &&
-            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-            ::_exit(kCannotWriteHere);
-        }
-        if (::access(readOnly.c_str(), W_OK) == 0) {
-            ::_exit(kCanWriteAnyway);
-        }
-        const ReaderSettings settings;
-        FakeStatusLog freshLog;
-        FakeDialogs freshDialogs;
-        SaveSettingsFile(fresh, settings, freshLog, freshDialogs);
-        if (!freshDialogs.shown.empty()) {
-            ::_exit(kCannotWriteHere);
+        if (::geteuid() != user &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0)) {
+            ::_exit(kOtherReport);
         }
         FakeStatusLog log;
         FakeDialogs dialogs;
-        SaveSettingsFile(readOnly, settings, log, dialogs);
-        if (!log.lines().empty()) {
-            ::_exit(kReportedSaved);
-        }
-        const bool box =
-            dialogs.shown.size() == 1 &&
-            dialogs.shown[0].prompt == "Save settings to file " + readOnly + " Error!!";
-        ::_exit(box ? kRefused : kOtherReport);
+        SaveSettingsFile(target, ReaderSettings{}, log, dialogs);
+        const bool ok = dialogs.shown.empty() &&
+                        log.lines() == std::vector<std::string>{"Settings saved ok to : " + target};
+        const bool box = log.lines().empty() && dialogs.shown.size() == 1 &&
+                         dialogs.shown[0].prompt == "Save settings to file " + target + " Error!!";
+        ::_exit(ok ? kSavedOk : box ? kErrorBox : kOtherReport);
     }
     int status = 0;
     if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
         return kOtherReport;
     }
-    return static_cast<SaveOutcome>(WEXITSTATUS(status));
+    return static_cast<ChildSave>(WEXITSTATUS(status));
 }
 
-TEST_F(SaveSettings, ReadOnlyFileIsNotReplaced) {
-    ::chmod(dir.path().c_str(), 0777);
-    WriteBytes(path, kOldContents);
-    ::chmod(path.c_str(), 0444);
-    const std::string link = dir.file("link.kxs");
-    std::filesystem::create_symlink(path, link);
-
-    for (const std::string& target : {path, link}) {
-        SCOPED_TRACE(target);
-        const std::string fresh = target + ".new";
-        const SaveOutcome outcome = SaveOverReadOnlyFileInChild(target, fresh);
-        if (outcome == kCanWriteAnyway || outcome == kCannotWriteHere) {
-            GTEST_SKIP() << "cannot make a file read-only for a user who may write its folder";
-        }
-        EXPECT_EQ(outcome, kRefused);
-        EXPECT_EQ(ReadBytes(path), kOldContents);
-        EXPECT_EQ(ReadBytes(fresh).size(), 205u);  // the same user could save beside it
+// What a save must keep of each entry of a folder: kind, mode, owner, links, attributes.
+std::map<std::string, std::string> Keepables(const std::string& folder) {
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        struct stat info {};
+        ::lstat(entry.path().c_str(), &info);
+        std::string names(1024, '\0');
+        names.resize(std::max<ssize_t>(0, ::llistxattr(entry.path().c_str(), names.data(), 1024)));
+        entries[entry.path().filename()] =
+            std::to_string(info.st_mode) + ' ' + std::to_string(info.st_uid) + ' ' +
+            std::to_string(info.st_gid) + ' ' + std::to_string(info.st_nlink) + ' ' + names;
     }
-    EXPECT_TRUE(std::filesystem::is_symlink(link));
-    std::filesystem::remove(path + ".new");
-    std::filesystem::remove(link + ".new");
-    std::filesystem::remove(link);
-    expectOnlyFile("conf.kxs");
+    return entries;
+}
+
+struct stat Stat(const std::string& path) {
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return info;
+}
+
+// An access ACL that also lets user 1234 read, in the kernel's attribute format: version,
+// then tag, permissions and id of each entry.
+// clang-format off
+const std::string kAcl("\2\0\0\0" "\1\0\6\0\xFF\xFF\xFF\xFF" "\2\0\4\0\xD2\4\0\0"
+                       "\4\0\4\0\xFF\xFF\xFF\xFF" "\x10\0\4\0\xFF\xFF\xFF\xFF"
+                       "\x20\0\4\0\xFF\xFF\xFF\xFF", 44);
+// clang-format on
+
+// An ordinary user saves whatever a plain write could save, keeping what the folder's
+// entries carry, and gets the box where a plain write fails; only our own file in a folder
+// we may write is replaced by a rename. Each case starts from its own folder holding
+// conf.kxs, both the user's; as root, a file can also belong to another user (root).
+TEST_F(SaveSettings, SavesWhatAPlainWriteCouldAsAnOrdinaryUser) {
+    namespace fs = std::filesystem;
+    using Links = std::vector<std::pair<std::string, std::string>>;  // link, what it names
+    struct Case {
+        const char* name;
+        mode_t folderMode = 0755;
+        mode_t fileMode = 0644;
+        bool rootsFile = false;
+        std::string attribute = {}, value = {};
+        Links links = {};
+        const char* hardLink = nullptr;
+        const char* target = "conf.kxs";
+        const char* newContentsIn = "conf.kxs";  // nullptr: the box, conf.kxs kept
+        bool byRename = false;
+    };
+    // clang-format off
+    const std::vector<Case> cases = {
+        {.name = "our file through a link", .fileMode = 0640, .links = {{"l.kxs", "conf.kxs"}},
+         .target = "l.kxs", .byRename = true},
+        {.name = "a folder we may not write", .folderMode = 0555},
+        {.name = "another's file in a sticky folder", .folderMode = 01777, .fileMode = 0666,
+         .rootsFile = true},
+        {.name = "an ACL", .attribute = "system.posix_acl_access", .value = kAcl},
+        {.name = "an extended attribute", .attribute = "user.rq", .value = "kept"},
+        {.name = "a second hard link", .hardLink = "other.kxs", .newContentsIn = "other.kxs"},
+        {.name = "a dangling link", .links = {{"l.kxs", "made.kxs"}}, .target = "l.kxs",
+         .newContentsIn = "made.kxs"},
+        {.name = "a link loop", .links = {{"a.kxs", "b.kxs"}, {"b.kxs", "a.kxs"}},
+         .target = "a.kxs", .newContentsIn = nullptr},
+        {.name = "a link to a read-only file", .fileMode = 0444, .links = {{"l.kxs", "conf.kxs"}},
+         .target = "l.kxs", .newContentsIn = nullptr},
+        {.name = "a missing folder", .target = "nowhere/conf.kxs", .newContentsIn = nullptr},
+        {.name = "a directory", .target = ".", .newContentsIn = nullptr},
+    };
+    // clang-format on
+    const bool root = ::geteuid() == 0;
+    const uid_t user = root ? 65534 : ::geteuid();  // nobody under root
+    const gid_t group = root ? 65534 : ::getegid();
+    ::chmod(dir.path().c_str(), 0755);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.name);
+        const std::string folder = dir.file(std::to_string(i)) + "/";
+        const std::string conf = folder + "conf.kxs";
+        fs::create_directory(folder);
+        WriteBytes(conf, kOldContents);
+        const uid_t owner = c.rootsFile ? 0 : user;
+        if ((c.rootsFile && !root) ||
+            (!c.attribute.empty() && ::setxattr(conf.c_str(), c.attribute.c_str(), c.value.data(),
+                                                c.value.size(), 0) != 0)) {
+            std::cout << "[ skipped  ] " << c.name << ": needs root or file system support\n";
+            continue;
+        }
+        for (const auto& [link, named] : c.links) {
+            fs::create_symlink(named, folder + link);
+        }
+        if (c.hardLink != nullptr) {
+            fs::create_hard_link(conf, folder + c.hardLink);
+        }
+        ASSERT_EQ(::chown(folder.c_str(), user, group) |
+                      ::chown(conf.c_str(), owner, owner ? group : 0) |
+                      ::chmod(conf.c_str(), c.fileMode) | ::chmod(folder.c_str(), c.folderMode),
+                  0);
+        const auto keepables = Keepables(folder);
+        const ino_t inode = Stat(conf).st_ino;
+
+        EXPECT_EQ(SaveInChildAs(user, folder + c.target), c.newContentsIn ? kSavedOk : kErrorBox);
+        auto kept = Keepables(folder);
+        if (c.newContentsIn != nullptr) {
+            EXPECT_EQ(ReadBytes(folder + c.newContentsIn).size(), 205u);
+            if (!keepables.contains(c.newContentsIn)) {
+                kept.erase(c.newContentsIn);
+            }
+        } else {
+            EXPECT_EQ(ReadBytes(conf), kOldContents);
+        }
+        EXPECT_EQ(kept, keepables);
+        EXPECT_EQ(Stat(conf).st_ino != inode, c.byRename);
+        ::chmod(folder.c_str(), 0755);
+    }
 }
 
 TEST_F(SaveSettings, CharacterOutsideWindows1252IsRefusedAndOldFileKept) {
