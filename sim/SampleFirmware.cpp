@@ -9,8 +9,8 @@ namespace {
 constexpr std::size_t kBaseAddress = 0x1500;
 constexpr std::size_t kVersionPointer = 28;
 constexpr std::size_t kMarkerPointer = 36;
-constexpr std::size_t kMarkerOffset = 64;
-constexpr std::size_t kVersionOffset = 80;
+constexpr std::size_t kMarkerOffset = 40;
+constexpr std::size_t kVersionOffset = 46;
 constexpr std::string_view kMarker = "4720IV";
 
 void PutAddress(Bytes& image, std::size_t at, std::size_t offset) {
