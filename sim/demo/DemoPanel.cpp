@@ -76,7 +76,7 @@ DemoPanel::DemoPanel(sim::SimulatedUsbReader& usb, sim::PtyReader& serial, QWidg
     settingsView_ = new QPlainTextEdit(this);
     settingsView_->setReadOnly(true);
     settingsView_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    settingsView_->setMinimumSize(420, 200);
+    settingsView_->setMinimumSize(420, 250);
     layout->addWidget(settingsView_);
 
     auto* timer = new QTimer(this);
