@@ -38,7 +38,7 @@ struct ReaderConfig {
     // After an erase over RS232 the reader sends its ready byte at 9600 baud this late.
     Duration serialRebootTime = std::chrono::seconds(2);
     // The six characters that follow 1B A8 in the answer to the USB flash-mode command:
-    // the bytes 4A 50 2D 55 53 42, or kFlashModeTextDaRur as some documents give it.
+    // the bytes 4A 50 2D 55 53 42, or kFlashModeTextDaRur for a reader that answers so.
     std::string flashModeText = kFlashModeTextJpUsb;
     // The length report is answered by its echo and a second report.
     bool lengthSecondReport = true;
