@@ -135,15 +135,16 @@ void PtyReader::wake() const {
 void PtyReader::run() {
     bool hungUp = true;
     for (;;) {
-        auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(kIdlePoll);
+        Duration wait = kIdlePoll;
         {
             const std::lock_guard lock(mutex_);
             if (stopping_) {
                 return;
             }
+            // Wakes when the next reply is due, to the microsecond: a reply per byte of a
+            // firmware image must not wait for a millisecond tick.
             if (const auto next = model_.nextSerialOutputTime()) {
-                const auto left = std::chrono::ceil<std::chrono::milliseconds>(*next - Now());
-                wait = std::clamp(left, std::chrono::milliseconds(0), wait);
+                wait = std::clamp(*next - Now(), Duration::zero(), wait);
             }
         }
         // A hung-up master polls as readable at once, so then only the wake pipe is
@@ -151,10 +152,12 @@ void PtyReader::run() {
         std::array<pollfd, 2> fds{pollfd{wakeRead_.get(), POLLIN, 0},
                                   pollfd{master_.get(), POLLIN, 0}};
         if (hungUp) {
-            wait =
-                std::min(wait, std::chrono::duration_cast<std::chrono::milliseconds>(kHungUpPoll));
+            wait = std::min<Duration>(wait, kHungUpPoll);
         }
-        ::poll(fds.data(), hungUp ? 1 : 2, static_cast<int>(wait.count()));
+        const auto seconds = std::chrono::floor<std::chrono::seconds>(wait);
+        const timespec timeout{static_cast<time_t>(seconds.count()),
+                               static_cast<long>((wait - seconds).count())};
+        ::ppoll(fds.data(), hungUp ? 1 : 2, &timeout, nullptr);
         if (fds[0].revents & POLLIN) {
             std::array<char, 64> drain{};
             while (::read(wakeRead_.get(), drain.data(), drain.size()) > 0) {
@@ -183,9 +186,12 @@ void PtyReader::readFromHost() {
     const int baud = terminalBaud();
     const std::lock_guard lock(mutex_);
     const Duration now = Now();
-    // At another rate the reader sees only noise and keeps quiet.
+    // At another rate the reader sees only noise and keeps quiet. The terminal hands the
+    // bytes over at once; on a line the last one arrives after 10 bits a byte.
     if (baud != 0 && baud == model_.serialBaud(now)) {
-        model_.receiveSerial(std::span(buffer.data(), static_cast<std::size_t>(count)), now);
+        const Duration arrival =
+            now + std::chrono::duration_cast<Duration>(std::chrono::seconds(1) * count * 10) / baud;
+        model_.receiveSerial(std::span(buffer.data(), static_cast<std::size_t>(count)), arrival);
     }
 }
 

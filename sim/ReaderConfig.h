@@ -17,6 +17,10 @@ namespace rq::sim {
 // The code of a rate the reader supports (9600, 19200, 57600, 115200).
 [[nodiscard]] std::optional<std::uint8_t> CodeForBaud(int baud);
 
+// The two answers to the USB flash-mode command that readers are known by.
+inline constexpr const char* kFlashModeTextJpUsb = "JP-USB";
+inline constexpr const char* kFlashModeTextDaRur = "DA-RUR";
+
 // How one simulated reader is built. Times are measured on the clock that drives it.
 struct ReaderConfig {
     Revision revision = Revision::B;
@@ -33,8 +37,9 @@ struct ReaderConfig {
     Duration usbRebootTime = std::chrono::seconds(3);
     // After an erase over RS232 the reader sends its ready byte at 9600 baud this late.
     Duration serialRebootTime = std::chrono::seconds(2);
-    // The six characters that follow 1B A8 in the answer to the USB flash-mode command.
-    std::string flashModeText = "DA-RUR";
+    // The six characters that follow 1B A8 in the answer to the USB flash-mode command:
+    // the bytes 4A 50 2D 55 53 42, or kFlashModeTextDaRur for a reader that answers so.
+    std::string flashModeText = kFlashModeTextJpUsb;
     // The length report is answered by its echo and a second report.
     bool lengthSecondReport = true;
 };

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "Replies.h"
+#include "SampleFirmware.h"
 #include "firmware/EraseCode.h"
 
 namespace rq::sim {
@@ -161,6 +162,10 @@ Bytes ReaderModel::identifyAnswer() const {
 void ReaderModel::finishFlash() {
     flashComplete_ = true;
     mode_ = Mode::Application;
+    // The new program reports its own version.
+    if (auto version = FirmwareVersionOf(image_)) {
+        config_.version = std::move(*version);
+    }
     trace("flash complete: " + std::to_string(image_.size()) + " bytes");
 }
 

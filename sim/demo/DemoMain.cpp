@@ -3,10 +3,12 @@
 // the tool reaches through its real serial binding as COM1. A small panel plugs the USB
 // reader in and out, so every command can be tried on both links.
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
 #include <cstdlib>
 #include <exception>
 #include <memory>
+#include <string_view>
 
 #include "DemoPanel.h"
 #include "app/Form1.h"
@@ -28,7 +30,14 @@ int main(int argc, char* argv[]) {
         });
         // Declared before the window, so it outlives the window's handle to its library;
         // it does not use the clock once the window (which owns the clock) has gone.
-        rq::sim::SimulatedUsbReader usbReader(*clock);
+        // The USB reader confirms flash mode with "JP-USB"; --flash-text DA-RUR for the other.
+        rq::sim::ReaderConfig usbConfig;
+        for (int i = 1; i + 1 < argc; ++i) {
+            if (std::string_view(argv[i]) == "--flash-text") {
+                usbConfig.flashModeText = argv[i + 1];
+            }
+        }
+        rq::sim::SimulatedUsbReader usbReader(*clock, usbConfig);
 
         // The HID library belongs to the USB reader; the window gets a forwarding handle.
         class BorrowedHid final : public rq::HidLibrary {
@@ -68,6 +77,8 @@ int main(int argc, char* argv[]) {
 
         rq::app::Devices devices{std::make_unique<BorrowedHid>(usbReader.library()),
                                  std::make_unique<rq::QtSerialPort>(), std::move(clock)};
+        // The file manager starts in the current directory: where the sample images are.
+        QDir::setCurrent(QStringLiteral(RQ_SAMPLE_FIRMWARE_DIR));
         rq::app::Form1 window(std::move(devices));
         window.show();
 

@@ -20,6 +20,20 @@ QString Hex(const sim::SettingsBlock& block) {
     return text.trimmed();
 }
 
+// The reader's version and the image its last firmware update brought.
+QString FirmwareText(sim::ReaderModel& reader) {
+    const sim::Bytes& image = reader.image();
+    QString text = QStringLiteral("Firmware version: %1")
+                       .arg(QString::fromLatin1(reader.config().version.c_str()));
+    if (reader.erases() > 0) {
+        text += QStringLiteral("\nLast update: %1 bytes received%2")
+                    .arg(image.size())
+                    .arg(reader.flashComplete() ? QStringLiteral(", complete")
+                                                : QStringLiteral(", not complete"));
+    }
+    return text;
+}
+
 }  // namespace
 
 DemoPanel::DemoPanel(sim::SimulatedUsbReader& usb, sim::PtyReader& serial, QWidget* parent)
@@ -62,7 +76,7 @@ DemoPanel::DemoPanel(sim::SimulatedUsbReader& usb, sim::PtyReader& serial, QWidg
     settingsView_ = new QPlainTextEdit(this);
     settingsView_->setReadOnly(true);
     settingsView_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    settingsView_->setMinimumSize(420, 200);
+    settingsView_->setMinimumSize(420, 250);
     layout->addWidget(settingsView_);
 
     auto* timer = new QTimer(this);
@@ -74,9 +88,11 @@ DemoPanel::DemoPanel(sim::SimulatedUsbReader& usb, sim::PtyReader& serial, QWidg
 void DemoPanel::refresh() {
     const sim::SettingsBlock serialBlock =
         serial_.withReader([](sim::ReaderModel& r) { return r.settings(); });
-    settingsView_->setPlainText(QStringLiteral("Settings block of the USB reader:\n%1\n\n"
-                                               "Settings block of the RS232 reader:\n%2")
-                                    .arg(Hex(usb_.reader().settings()), Hex(serialBlock)));
+    const QString serialFirmware = serial_.withReader(FirmwareText);
+    settingsView_->setPlainText(QStringLiteral("Settings block of the USB reader:\n%1\n%2\n\n"
+                                               "Settings block of the RS232 reader:\n%3\n%4")
+                                    .arg(Hex(usb_.reader().settings()), FirmwareText(usb_.reader()),
+                                         Hex(serialBlock), serialFirmware));
 }
 
 }  // namespace rq::demo

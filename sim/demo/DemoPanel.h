@@ -12,8 +12,8 @@ class QPlainTextEdit;
 namespace rq::demo {
 
 // A small window beside the tool: plugs the simulated USB reader in and out, names the
-// RS232 reader's terminal, places an iButton on it, and shows the settings both readers
-// hold, so that a write or a reset can be seen landing.
+// RS232 reader's terminal, places an iButton on it, and shows the settings and firmware
+// version both readers hold, so that a write, a reset or an update can be seen landing.
 class DemoPanel final : public QWidget {
     Q_OBJECT
 

@@ -8,6 +8,7 @@
 #include "app/Form1.h"
 #include "app/ReleaseNotes.h"
 #include "filemanager/PendingFileActions.h"
+#include "firmware/UpdateFirmware.h"
 #include "protocol/ReaderOperations.h"
 #include "settings/ReaderSettings.h"
 
@@ -53,10 +54,10 @@ void ConnectMenuCommands(Form1& window) {
     window.onMenu("etest", NotInThisBuild("End Test"));
 
     // The main window's activation after the file manager's button runs the chosen
-    // action: load or save a settings file, or (to come) the firmware update.
+    // action: load or save a settings file, or the firmware update.
     window.setActivationHandler([&window](OperationContext& ctx) {
         if (window.fileManager().takeReturnRequest()) {
-            RunPendingFileAction(ctx, FirmwareUpdateHook{});
+            RunPendingFileAction(ctx, UpdateFirmware);
         }
     });
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "SampleFirmware.h"
 #include "TestWindow.h"
 #include "app/StatusLogWidget.h"
 #include "filemanager/Form2.h"
@@ -100,6 +101,47 @@ TEST(FileRoundTrip, ErrorBoxShowsTheFieldsLoadedBeforeIt) {
     ASSERT_EQ(w.dialogs->shown.size(), 1u);
     EXPECT_EQ(w.dialogs->shown[0].prompt, "Settings file error! 6");
     EXPECT_EQ(shownPrefix, "NEW");
+}
+
+// The firmware update runs from the file manager's choice; a close request that arrives
+// meanwhile waits until the update has ended.
+TEST(FileRoundTrip, FirmwareUpdateFromTheFileManagerDefersAClose) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    {
+        const sim::Bytes image = sim::MakeSampleFirmware(100, "V3.00");
+        std::FILE* file = std::fopen(dir.filePath("new.bin").toLocal8Bit().constData(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fwrite(image.data(), 1, image.size(), file);
+        std::fclose(file);
+    }
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    {
+        TestWindow w;
+        w->show();
+        int endsWhileAsked = -1;
+        w.dialogs->onShow = [&](const rq::testing::FakeDialogs::Shown& shown) {
+            EXPECT_EQ(
+                shown.prompt,
+                "The version message of binary file: \nV3.00\n\nAre you sure to start flash ?\n");
+            w->close();
+            endsWhileAsked = w.programEnds;
+        };
+        w.choose("fopen");
+        auto* files = w->fileManager().window()->findChild<QListWidget*>("File1");
+        const auto found = files->findItems("new.bin", Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1);
+        files->setCurrentItem(found.front());
+        ConfirmInFileManager(w);
+
+        EXPECT_EQ(endsWhileAsked, 0);
+        EXPECT_GE(w.programEnds, 1);
+        // Without a reader the update went on to both searches before the program ended.
+        EXPECT_EQ(w->statusLog().visibleLines().back(),
+                  "RQ-4720 RS232 not support firmware update (only new 4720B)!");
+    }
+    QDir::setCurrent(previous);
 }
 
 }  // namespace
