@@ -46,8 +46,8 @@ std::uint8_t ImageByte(const ProgramState& state, std::size_t index) {
 }
 
 ImageFailure ReadFirmwareFile(ProgramState& state) {
-    const std::u8string name(state.ChosenFilePath.begin(), state.ChosenFilePath.end());
-    const std::filesystem::path path(name);
+    // The chosen path is the system's own bytes, which need not be UTF-8.
+    const std::filesystem::path path(state.ChosenFilePath);
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) {
         return OpenFailure(path);

@@ -33,8 +33,8 @@ void UpdateFirmware(OperationContext& ctx) {
     const ImageCheck check =
         read == ImageFailure::None ? CheckFirmwareImage(s) : ImageCheck{read, false, {}};
     if (check.failure != ImageFailure::None || !check.markerMatches) {
-        ShowError(ctx, "File: " + s.ChosenFilePath + " is not firmware for RQ-4720! " +
-                           Code(check.failure));
+        ShowError(ctx, "File: " + text::PathForDisplay(s.ChosenFilePath) +
+                           " is not firmware for RQ-4720! " + Code(check.failure));
         return;
     }
     const std::string question = "The version message of binary file: \n" + check.version +
