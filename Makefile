@@ -30,6 +30,7 @@ demo: build
 
 bench: build
 	$(BUILD_DIR)/bench/rq4720-bench-waits
+	$(BUILD_DIR)/bench/rq4720-bench-testmode
 
 # About two minutes: a 32767-byte firmware update on each link in real time.
 bench-firmware: build

@@ -88,6 +88,7 @@ SerialFailure SimSerialPort::open() {
         return SerialFailure::OpenFailed;
     }
     openPort_ = commPort_;
+    failureNotified_ = false;
     received_.clear();
     if (found->second.kind == Kind::Reader) {
         // What the reader sent while the port was closed fell on deaf ears.
@@ -199,8 +200,17 @@ void SimSerialPort::setReceiveHandler(std::function<void()> handler) {
 }
 
 bool SimSerialPort::deliverReceiveNotification() {
-    if (openPort_ == 0 || failing()) {
+    if (openPort_ == 0) {
         return false;
+    }
+    if (failing()) {
+        // A pulled adapter is told once, so that the handler's read finds out.
+        if (failureNotified_ || !receiveHandler_) {
+            return false;
+        }
+        failureNotified_ = true;
+        receiveHandler_();
+        return true;
     }
     pump();
     if (received_.empty() || !receiveHandler_) {

@@ -44,7 +44,8 @@ class SimSerialPort final : public SerialPort {
     void waitForInput(std::chrono::nanoseconds maxWait) override;
     void setReceiveHandler(std::function<void()> handler) override;
 
-    // The window's event loop comes round: the receive handler runs when bytes wait.
+    // The window's event loop comes round: the receive handler runs when bytes wait, and
+    // once after the open port's adapter was pulled.
     bool deliverReceiveNotification();
 
     // --- What the host did
@@ -89,6 +90,7 @@ class SimSerialPort final : public SerialPort {
     int baud_ = 9600;
     int inputMode_ = 0;
     Bytes received_;
+    bool failureNotified_ = false;
     std::function<void()> receiveHandler_;
 
     std::vector<Write> writes_;

@@ -3,25 +3,19 @@
 // OperationContext over the window's state, settings, status log and devices.
 #include "app/MenuCommands.h"
 
-#include <string>
+#include <memory>
 
 #include "app/Form1.h"
 #include "app/ReleaseNotes.h"
+#include "app/TestModeWidgets.h"
 #include "filemanager/PendingFileActions.h"
 #include "firmware/UpdateFirmware.h"
 #include "protocol/ReaderOperations.h"
 #include "settings/ReaderSettings.h"
+#include "testmode/CommunicationTest.h"
 
 namespace rq::app {
 namespace {
-
-// Commands whose operations are not part of this build yet.
-Form1::Command NotInThisBuild(std::string caption) {
-    return [caption = std::move(caption)](OperationContext& ctx) {
-        ctx.log.appendLine(caption + ": not available in this build");
-        ctx.log.repaint();
-    };
-}
 
 Form1::Command ReleaseNotes(ReleaseNotesVersion version) {
     return [version](OperationContext& ctx) { ShowReleaseNotes(version, ctx.log, ctx.dialogs); };
@@ -49,9 +43,13 @@ void ConnectMenuCommands(Form1& window) {
     window.onMenu("rver", ReadFirmwareVersion);
     window.onMenu("fopen", ChooseFile(window, FileCommand::UpdateFirmware));
 
-    // Communication
-    window.onMenu("stest", NotInThisBuild("Start Test"));
-    window.onMenu("etest", NotInThisBuild("End Test"));
+    // Communication: the test's two handlers draw what the reader outputs while it runs.
+    auto testControls = std::make_shared<TestModeWidgets>(window.controls(), *window.menuBar());
+    window.onMenu("stest",
+                  [testControls](OperationContext& ctx) { StartTest(ctx, *testControls); });
+    window.onMenu("etest", [testControls](OperationContext& ctx) { EndTest(ctx, *testControls); });
+    window.setStatusKeyHandler(StatusLogKeyPressed);
+    window.setSerialReceiveHandler(SerialReceived);
 
     // The main window's activation after the file manager's button runs the chosen
     // action: load or save a settings file, or the firmware update.

@@ -38,10 +38,48 @@ void StatusLogWidget::appendPiece(std::string_view text) {
     const QRect area = contentsRect();
     // Runs outside the area can never be seen again (nothing scrolls), so they are not kept.
     if (y_ < scale.toTwipsY(area.height()) && x_ < scale.toTwipsX(area.width())) {
-        runs_.push_back({piece, x_, y_, colour_});
+        // A piece that continues the last one joins its run: a line typed one character
+        // at a time is painted as one text, not as dozens.
+        if (!runs_.empty() && runs_.back().y == y_ && runs_.back().endX == x_ &&
+            runs_.back().colour == colour_) {
+            runs_.back().text += piece;
+        } else {
+            runs_.push_back({piece, x_, y_, colour_});
+        }
+        x_ += advanceTwips(piece, scale);
+        runs_.back().endX = x_;
         update();
+        return;
     }
-    x_ += scale.toTwipsX(QFontMetricsF(font(), this).horizontalAdvance(piece));
+    x_ += advanceTwips(piece, scale);
+}
+
+double StatusLogWidget::advanceTwips(const QString& piece, const TwipScale& scale) {
+    // The communication test draws one character at a time, tens of thousands in a burst;
+    // measuring each anew would keep the window busy far too long.
+    constexpr qsizetype kLongestCached = 2;  // one character, surrogate pairs included
+    constexpr qsizetype kMostCached = 4096;  // any key can be typed: the cache stays bounded
+    if (piece.size() > kLongestCached) {
+        return scale.toTwipsX(QFontMetricsF(font(), this).horizontalAdvance(piece));
+    }
+    if (scale.dpiX() != advancesDpiX_ || advances_.size() >= kMostCached) {
+        advances_.clear();
+        advancesDpiX_ = scale.dpiX();
+    }
+    const auto cached = advances_.constFind(piece);
+    if (cached != advances_.constEnd()) {
+        return *cached;
+    }
+    const double advance = scale.toTwipsX(QFontMetricsF(font(), this).horizontalAdvance(piece));
+    advances_.insert(piece, advance);
+    return advance;
+}
+
+void StatusLogWidget::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange) {
+        advances_.clear();
+    }
+    QFrame::changeEvent(event);
 }
 
 QStringList StatusLogWidget::visibleLines() const {

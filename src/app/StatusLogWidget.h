@@ -4,10 +4,12 @@
 
 #include <QColor>
 #include <QFrame>
+#include <QHash>
 #include <QString>
 #include <functional>
 #include <vector>
 
+#include "app/Twips.h"
 #include "core/StatusLog.h"
 
 namespace rq::app {
@@ -47,6 +49,7 @@ class StatusLogWidget final : public QFrame, public rq::StatusLog {
   protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     struct Run {
@@ -54,15 +57,20 @@ class StatusLogWidget final : public QFrame, public rq::StatusLog {
         double x = 0;  // twips from the top-left corner of the drawing area
         double y = 0;
         QColor colour;
+        double endX = 0;  // where the print position stood after it
     };
 
     [[nodiscard]] double lineHeightTwips() const;
+    // The width of a piece in twips; single characters come from a cache.
+    [[nodiscard]] double advanceTwips(const QString& piece, const TwipScale& scale);
 
     std::vector<Run> runs_;
     double x_ = 0;
     double y_ = 0;
     QColor colour_;
     KeyHandler keyHandler_;
+    QHash<QString, double> advances_;
+    double advancesDpiX_ = 0;
 };
 
 }  // namespace rq::app

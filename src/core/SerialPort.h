@@ -59,8 +59,8 @@ class SerialPort {
     // Never delivers the receive notification.
     virtual void waitForInput(std::chrono::nanoseconds maxWait) = 0;
 
-    // Called on the window's thread when bytes have arrived while the port is open,
-    // never inside a wait or an operation.
+    // Called on the window's thread when bytes have arrived while the port is open, or
+    // once when the open port has failed; never inside a wait or an operation.
     virtual void setReceiveHandler(std::function<void()> handler) = 0;
 };
 

@@ -118,8 +118,10 @@ QtSerialPort::QtSerialPort() {
                              QMetaObject::invokeMethod(
                                  &port_,
                                  [this, session = session_] {
-                                     if (session == session_) {
+                                     if (session == session_ && !failed_) {
                                          deviceFailed();
+                                         // Once, so that the handler's read finds out.
+                                         runReceiveHandler();
                                      }
                                  },
                                  Qt::QueuedConnection);
@@ -384,7 +386,13 @@ void QtSerialPort::setReceiveHandler(std::function<void()> handler) {
 }
 
 void QtSerialPort::deliverReceiveNotification() {
-    if (callDepth_ > 0 || !open_ || failed_ || !receiveHandler_) {
+    if (!failed_) {
+        runReceiveHandler();
+    }
+}
+
+void QtSerialPort::runReceiveHandler() {
+    if (callDepth_ > 0 || !open_ || !receiveHandler_) {
         return;
     }
     // A copy: the handler may replace itself or close the port.

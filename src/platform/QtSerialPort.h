@@ -25,7 +25,8 @@ namespace rq {
 //
 // A device that goes away while open (adapter unplugged, pty master closed) is released
 // at once; the port stays open as far as the caller sees it, and every read reports
-// ReadFailed (writes WriteFailed) until close().
+// ReadFailed (writes WriteFailed) until close(). When the event loop notices the loss,
+// the receive handler runs once more, so that a port nobody polls learns of it.
 class QtSerialPort final : public SerialPort {
   public:
     QtSerialPort();
@@ -63,6 +64,7 @@ class QtSerialPort final : public SerialPort {
     void release();
     void deviceFailed();
     void deliverReceiveNotification();
+    void runReceiveHandler();
 
     int commPort_ = 1;
     std::string settings_ = "9600,n,8,1";

@@ -1,0 +1,90 @@
+// Measures how long the communication test keeps the window from answering: a burst of
+// 64 KiB handled in one receive notification, and a stream that never stops (time per
+// notification and the process's memory after each round, which must level off).
+// The main window runs offscreen over an in-memory serial port.
+
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "app/Form1.h"
+#include "app/StatusLogWidget.h"
+#include "platform/SteadyClock.h"
+#include "support/FakeDialogs.h"
+#include "support/NoDevices.h"
+#include "support/StreamSerialPort.h"
+
+namespace {
+
+long MaxResidentKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+std::vector<std::uint8_t> Bytes(std::size_t count) {
+    std::vector<std::uint8_t> bytes(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        bytes[i] = static_cast<std::uint8_t>(i * 37 + 1);  // every value, controls included
+    }
+    return bytes;
+}
+
+// Milliseconds from the notification until the window has handled it and painted what
+// it drew (the event loop's next round).
+double Notify(rq::testing::StreamSerialPort& port) {
+    QElapsedTimer timer;
+    timer.start();
+    port.notify();
+    QApplication::processEvents();
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+
+    auto ownedPort = std::make_unique<rq::testing::StreamSerialPort>();
+    rq::testing::StreamSerialPort& port = *ownedPort;
+    rq::app::Form1 window({std::make_unique<rq::testing::NoHidLibrary>(), std::move(ownedPort),
+                           std::make_unique<rq::SteadyClock>()},
+                          std::make_unique<rq::testing::FakeDialogs>());
+    window.show();
+    QApplication::processEvents();
+    window.state().LinkStatus = rq::LinkState::Test232;  // as "Start Test" leaves it
+
+    std::vector<double> bursts;
+    for (int round = 0; round < 20; ++round) {
+        port.queue(Bytes(64 * 1024));
+        bursts.push_back(Notify(port));
+    }
+    std::sort(bursts.begin(), bursts.end());
+    std::printf("64 KiB in one notification: median %.1f ms, worst %.1f ms (20 rounds)\n",
+                bursts[bursts.size() / 2], bursts.back());
+
+    // 20 rounds of 500 notifications of 64 bytes each.
+    double worst = 0;
+    long firstRoundKiB = 0;
+    for (int round = 0; round < 20; ++round) {
+        for (int i = 0; i < 500; ++i) {
+            port.queue(Bytes(64));
+            worst = std::max(worst, Notify(port));
+        }
+        if (round == 0) {
+            firstRoundKiB = MaxResidentKiB();
+        }
+    }
+    std::printf("stream of 10000 notifications of 64 bytes: worst %.2f ms each; "
+                "peak memory %ld KiB after the first 500, %ld KiB at the end\n",
+                worst, firstRoundKiB, MaxResidentKiB());
+    return 0;
+}
