@@ -65,6 +65,12 @@ class ReaderModel {
     void placeIButtonId(std::string_view id, Duration now);
     void removeIButton(Duration now);
 
+    // --- USB keyboard
+    // The reader on USB is also a keyboard: the characters it types when an iButton with
+    // this ID is placed and taken away again, as the settings say. None while it is off
+    // the bus or not in its application.
+    [[nodiscard]] Bytes typedForIButtonId(std::string_view id, Duration now);
+
     // --- State, for tests and the program
     [[nodiscard]] Mode mode(Duration now);
     [[nodiscard]] Revision revision() const { return config_.revision; }

@@ -11,7 +11,7 @@ namespace rq::sim {
 class SimulatedUsbReader {
   public:
     explicit SimulatedUsbReader(Clock& clock, ReaderConfig config = {})
-        : reader_(std::move(config)), library_(clock) {
+        : reader_(std::move(config)), library_(clock), clock_(clock) {
         library_.attach(reader_);
     }
     SimulatedUsbReader(const SimulatedUsbReader&) = delete;
@@ -20,10 +20,15 @@ class SimulatedUsbReader {
     [[nodiscard]] HidLibrary& library() { return library_; }
     [[nodiscard]] SimHidLibrary& simLibrary() { return library_; }
     [[nodiscard]] ReaderModel& reader() { return reader_; }
+    // An iButton is placed on the reader and taken away: the characters it types.
+    [[nodiscard]] Bytes typeIButtonId(std::string_view id) {
+        return reader_.typedForIButtonId(id, clock_.now());
+    }
 
   private:
     ReaderModel reader_;  // declared first: the library refers to it
     SimHidLibrary library_;
+    Clock& clock_;
 };
 
 }  // namespace rq::sim

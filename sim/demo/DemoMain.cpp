@@ -83,6 +83,7 @@ int main(int argc, char* argv[]) {
         window.show();
 
         rq::demo::DemoPanel panel(usbReader, serialReader);
+        panel.setKeyboardWindow(&window);
         panel.move(window.frameGeometry().topRight() + QPoint(12, 0));
         panel.show();
         return QApplication::exec();

@@ -1,5 +1,7 @@
 #include "DemoPanel.h"
 
+#include "KeyboardTyping.h"
+
 #include <QCheckBox>
 #include <QFontDatabase>
 #include <QLabel>
@@ -62,13 +64,19 @@ DemoPanel::DemoPanel(sim::SimulatedUsbReader& usb, sim::PtyReader& serial, QWidg
                                  this));
 
     auto* id = new QLineEdit(QStringLiteral("0000012345678901"), this);
-    auto* place = new QPushButton(QStringLiteral("Place iButton on the RS232 reader"), this);
+    // Both readers see the iButton: the RS232 reader sends its ID on the line, the USB
+    // reader (while plugged in) types it into the tool's focused widget, as a keyboard.
+    auto* place = new QPushButton(QStringLiteral("Place iButton"), this);
     connect(place, &QPushButton::clicked, this, [this, id] {
         const std::string text = id->text().toStdString();
         serial_.withReader([&text](sim::ReaderModel& r) {
             r.placeIButtonId(text, sim::PtyReader::Now());
             r.removeIButton(sim::PtyReader::Now());
         });
+        if (usbPlugged_->isChecked() && keyboardWindow_ != nullptr) {
+            keyboardWindow_->activateWindow();
+            TypeIntoWindow(*keyboardWindow_, usb_.typeIButtonId(text));
+        }
     });
     layout->addWidget(id);
     layout->addWidget(place);
@@ -83,6 +91,10 @@ DemoPanel::DemoPanel(sim::SimulatedUsbReader& usb, sim::PtyReader& serial, QWidg
     connect(timer, &QTimer::timeout, this, &DemoPanel::refresh);
     timer->start(500);
     refresh();
+}
+
+void DemoPanel::setKeyboardWindow(QWidget* window) {
+    keyboardWindow_ = window;
 }
 
 void DemoPanel::refresh() {
