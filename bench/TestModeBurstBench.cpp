@@ -83,8 +83,9 @@ int main(int argc, char* argv[]) {
             firstRoundKiB = MaxResidentKiB();
         }
     }
-    std::printf("stream of 10000 notifications of 64 bytes: worst %.2f ms each; "
-                "peak memory %ld KiB after the first 500, %ld KiB at the end\n",
-                worst, firstRoundKiB, MaxResidentKiB());
+    std::printf(
+        "stream of 10000 notifications of 64 bytes: worst %.2f ms each; "
+        "peak memory %ld KiB after the first 500, %ld KiB at the end\n",
+        worst, firstRoundKiB, MaxResidentKiB());
     return 0;
 }
