@@ -82,20 +82,5 @@ TEST(TestModeHandlers, EveryByteTakenIsDrawnAsItsWindows1252Character) {
               "A\x7f€\u0081\u00a0éÿ1œŠ\t2"s);
 }
 
-TEST(TestModeHandlers, APulledAdapterEndsTheReadingWithOneLine) {
-    HandlerRig rig;
-    rig.state.LinkStatus = LinkState::Test232;
-    rig.serial.queue({'1', '2'});
-    SerialReceived(rig.ctx);
-    rig.serial.fail();
-    for (int i = 0; i < 3; ++i) {
-        SerialReceived(rig.ctx);
-    }
-    EXPECT_EQ(rig.log.lines(), (std::vector<std::string>{"12", "Serial port error, Test abort!"}));
-    EXPECT_FALSE(rig.serial.isOpen());
-    EXPECT_EQ(rig.serial.closes, 1);
-    EXPECT_EQ(rig.state.LinkStatus, LinkState::Test232);  // locked until "End Test"
-}
-
 }  // namespace
 }  // namespace rq
