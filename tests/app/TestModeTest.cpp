@@ -102,6 +102,11 @@ TEST(TestMode, BothLinksLockTheWindowAndShowWhatTheReaderOutputs) {
     time.advance(std::chrono::seconds(1));
     EXPECT_TRUE(port.deliverReceiveNotification());  // 16 bytes in one notification
     EXPECT_EQ(Lines(*window).last(), QString(16, 'Z'));
+    port.unplug(4);  // told once: one line, the port closed, the window still locked
+    EXPECT_TRUE(port.deliverReceiveNotification());
+    EXPECT_FALSE(port.deliverReceiveNotification());
+    EXPECT_EQ(Lines(*window).last(), "Serial port error, Test abort!");
+    ExpectLocked(*window, true);
 
     Choose(*window, "etest");
     EXPECT_EQ(window->state().LinkStatus, LinkState::End);
