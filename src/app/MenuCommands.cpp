@@ -55,7 +55,7 @@ void ConnectMenuCommands(Form1& window) {
     // action: load or save a settings file, or the firmware update.
     window.setActivationHandler([&window](OperationContext& ctx) {
         if (window.fileManager().takeReturnRequest()) {
-            RunPendingFileAction(ctx, UpdateFirmware);
+            RunPendingFileAction(ctx, [](OperationContext& c) { UpdateFirmware(c); });
         }
     });
 

@@ -78,7 +78,7 @@ class SerialFlashRun {
     OperationContext& ctx_;
 };
 
-void Flash(OperationContext& ctx, SerialFlashRun& run) {
+void Flash(OperationContext& ctx, SerialFlashRun& run, FlashProgress* progress) {
     run.line("Erase 4720B program memory ...");
     run.send(EraseRequest());
     delay(ctx, 1);
@@ -95,13 +95,19 @@ void Flash(OperationContext& ctx, SerialFlashRun& run) {
     run.frame(kSpeedCheck, kCommandSeconds);
     run.line("RS232 protocol OK!");
     run.line("Firmware updating via RS232 Please Wait ...");
-    run.piece("Total" + text::DecimalWithBlank(ctx.state.FirmwareLength) + " Bytes. Writing:");
+    const int length = ctx.state.FirmwareLength;
+    run.piece("Total" + text::DecimalWithBlank(length) + " Bytes. Writing:");
+    if (progress != nullptr) {
+        progress->imageBytesSent(0, length);
+    }
 
-    for (int i = 1; i <= ctx.state.FirmwareLength; ++i) {
+    for (int i = 1; i <= length; ++i) {
         const std::array<std::uint8_t, 2> data = {
             ctx.state.FirmwareImage.at(static_cast<std::size_t>(i - 1)), kDataMark};
         run.frame(data, kDataSeconds);
-        if (i % kSerialDotBytes == 0) {
+        if (progress != nullptr) {
+            progress->imageBytesSent(i, length);
+        } else if (i % kSerialDotBytes == 0) {
             run.piece(".");
         }
     }
@@ -112,20 +118,22 @@ void Flash(OperationContext& ctx, SerialFlashRun& run) {
 
 }  // namespace
 
-void FlashOverSerial(OperationContext& ctx) {
+Outcome FlashOverSerial(OperationContext& ctx, FlashProgress* progress) {
     ProgramState& s = ctx.state;
     SearchSerialReader(ctx);
+    Outcome outcome = s.SerialReaderFound == 0 ? Outcome::NotFound : Outcome::Failed;
     if (!s.ReaderRevision) {
         ctx.log.appendLine("RQ-4720 RS232 not support firmware update (only new 4720B)!");
         ctx.log.repaint();
     } else if (s.SerialReaderFound == 0) {
         // A revision B reader seen by an earlier search, none now: the port is left alone.
         s.LinkStatus = LinkState::Empty;
-        return;
+        return outcome;
     } else {
         SerialFlashRun run(ctx);
         try {
-            Flash(ctx, run);
+            Flash(ctx, run, progress);
+            outcome = Outcome::Done;
         } catch (const Abort&) {
             // The line is written; nothing more is sent.
         }
@@ -134,6 +142,7 @@ void FlashOverSerial(OperationContext& ctx) {
         ctx.serial.close();
     }
     s.LinkStatus = LinkState::Empty;
+    return outcome;
 }
 
 }  // namespace rq

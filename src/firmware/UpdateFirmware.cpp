@@ -22,36 +22,35 @@ std::string Code(ImageFailure failure) {
 
 }  // namespace
 
-void UpdateFirmware(OperationContext& ctx) {
+Outcome UpdateFirmware(OperationContext& ctx, FlashProgress* progress) {
     ProgramState& s = ctx.state;
     const ImageFailure read = ReadFirmwareFile(s);
     if (IsOpenFailure(read)) {
         ShowError(ctx, "Open binary file error! " + Code(read));
         s.LinkStatus = LinkState::Empty;
-        return;
+        return Outcome::BadInput;
     }
     const ImageCheck check =
         read == ImageFailure::None ? CheckFirmwareImage(s) : ImageCheck{read, false, {}};
     if (check.failure != ImageFailure::None || !check.markerMatches) {
         ShowError(ctx, "File: " + text::PathForDisplay(s.ChosenFilePath) +
                            " is not firmware for RQ-4720! " + Code(check.failure));
-        return;
+        return Outcome::BadInput;
     }
     const std::string question = "The version message of binary file: \n" + check.version +
                                  "\n\nAre you sure to start flash ?\n";
     if (ctx.dialogs.messageBox(question, "Firmware Update", DialogIcon::Question,
                                DialogButtons::OkCancel) == DialogAnswer::Cancel) {
-        return;
+        return Outcome::Declined;
     }
 
     // From here on LinkStatus ends empty, and an exception from a device closes it.
     const OperationLinkGuard guard(ctx);
     SearchUsbReader(ctx);
     if (s.LinkStatus == LinkState::Ok) {
-        FlashOverUsb(ctx);
-    } else {
-        FlashOverSerial(ctx);
+        return FlashOverUsb(ctx, progress);
     }
+    return FlashOverSerial(ctx, progress);
 }
 
 }  // namespace rq

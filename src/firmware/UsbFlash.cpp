@@ -138,11 +138,14 @@ bool SendLength(OperationContext& ctx) {
     return true;
 }
 
-bool SendImage(OperationContext& ctx) {
+bool SendImage(OperationContext& ctx, FlashProgress* progress) {
     const int length = ctx.state.FirmwareLength;
     Line(ctx, "Firmware updating via USB Please Wait ...");
     Piece(ctx, "Total" + text::DecimalWithBlank(length) + " Bytes. Writing:");
     ctx.log.repaintWindow();
+    if (progress != nullptr) {
+        progress->imageBytesSent(0, length);
+    }
     for (int i = 0; i <= length - 1; i += kUsbBlockBytes) {
         Report block = {0, kEsc, kFlashModeCommand};
         for (int j = 0; j < kUsbBlockBytes; ++j) {
@@ -158,7 +161,9 @@ bool SendImage(OperationContext& ctx) {
             Line(ctx, "Write error!");
             return false;
         }
-        if (i % kUsbDotBytes == 0) {
+        if (progress != nullptr) {
+            progress->imageBytesSent(std::min(i + kUsbBlockBytes, length), length);
+        } else if (i % kUsbDotBytes == 0) {
             Piece(ctx, ".");
             ctx.log.repaintWindow();
         }
@@ -170,13 +175,14 @@ bool SendImage(OperationContext& ctx) {
 
 }  // namespace
 
-void FlashOverUsb(OperationContext& ctx) {
+Outcome FlashOverUsb(OperationContext& ctx, FlashProgress* progress) {
     // Each step stops the stage at its own failure; no retries, no fallback to RS232.
-    (void)(Erase(ctx) && AwaitReconnect(ctx) && EnterFlashMode(ctx) && SendLength(ctx) &&
-           SendImage(ctx));
+    const bool flashed = Erase(ctx) && AwaitReconnect(ctx) && EnterFlashMode(ctx) &&
+                         SendLength(ctx) && SendImage(ctx, progress);
     ctx.log.repaintWindow();
     CloseUsbReader(ctx);
     ctx.state.LinkStatus = LinkState::Usb;
+    return flashed ? Outcome::Done : Outcome::Failed;
 }
 
 }  // namespace rq

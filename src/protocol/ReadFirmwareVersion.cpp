@@ -20,7 +20,7 @@ constexpr std::size_t kSerialMinimumReply = 10;
 constexpr std::size_t kSerialLengthIndex = 2;
 constexpr std::size_t kSerialTextStart = 3;
 
-void ReadOverUsb(OperationContext& ctx) {
+Outcome ReadOverUsb(OperationContext& ctx) {
     ProgramState& state = ctx.state;
     ctx.log.appendLine("Reading firmware version from RQ-4720 USB...");
     // The read below can block for half a second per report the reader leaves out.
@@ -30,7 +30,8 @@ void ReadOverUsb(OperationContext& ctx) {
     ReadReports(ctx, kVersionReplyReports);
     KeepSentCommand(state);
 
-    if (!UsbReplyMatches(state, kVersionReplyLastIndex)) {
+    const bool matches = UsbReplyMatches(state, kVersionReplyLastIndex);
+    if (!matches) {
         ctx.log.appendLine("Read firmware version from RQ-4720 USB Error!");
     } else {
         // Every printable byte delivered counts: report IDs, the length byte and control
@@ -46,9 +47,10 @@ void ReadOverUsb(OperationContext& ctx) {
     ctx.log.repaint();
     CloseUsbReader(ctx);
     state.LinkStatus = LinkState::Usb;
+    return matches ? Outcome::Done : Outcome::Failed;
 }
 
-void ReadOverSerial(OperationContext& ctx) {
+Outcome ReadOverSerial(OperationContext& ctx) {
     ProgramState& state = ctx.state;
     ctx.log.appendLine("Reading firmware version from RQ-4720 RS232...");
     TolerantMode tolerant;
@@ -74,6 +76,7 @@ void ReadOverSerial(OperationContext& ctx) {
     }
     ctx.log.repaint();
     ctx.serial.close();
+    return accepted && !tolerant.failed() ? Outcome::Done : Outcome::Failed;
 }
 
 void ShowVersion(StatusLog& log, const std::string& version) {
@@ -86,25 +89,27 @@ void ShowVersion(StatusLog& log, const std::string& version) {
 
 }  // namespace
 
-void ReadFirmwareVersion(OperationContext& ctx) {
+Outcome ReadFirmwareVersion(OperationContext& ctx) {
     ProgramState& state = ctx.state;
     const OperationLinkGuard guard(ctx);
     // Only a version read by this query is ever shown.
     state.ReplyText.clear();
 
+    Outcome outcome = Outcome::NotFound;
     SearchUsbReader(ctx);
     if (state.LinkStatus == LinkState::Ok) {
-        ReadOverUsb(ctx);
+        outcome = ReadOverUsb(ctx);
     }
     if (state.LinkStatus != LinkState::Usb) {
         SearchSerialReader(ctx);
         if (state.SerialReaderFound != 0) {
-            ReadOverSerial(ctx);
+            outcome = ReadOverSerial(ctx);
         }
     }
     if (!state.ReplyText.empty()) {
         ShowVersion(ctx.log, state.ReplyText);
     }
+    return outcome;
 }
 
 }  // namespace rq

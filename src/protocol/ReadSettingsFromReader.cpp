@@ -32,7 +32,7 @@ void TakeReply(OperationContext& ctx, std::span<const std::uint8_t> reply) {
                    ctx.settings);
 }
 
-void ReadOverUsb(OperationContext& ctx) {
+Outcome ReadOverUsb(OperationContext& ctx) {
     SendReport(ctx, kReadSettingsReport);
     // Cleared first, so that reports which never arrive cannot pass as stale bytes.
     ClearInBuffer(ctx.state);
@@ -40,7 +40,8 @@ void ReadOverUsb(OperationContext& ctx) {
     KeepSentCommand(ctx.state);
 
     const bool complete = ctx.state.BytesReturned == kSettingsReplyUsbBytes;
-    if (!complete || !UsbReplyMatches(ctx.state, kSettingsReplyLastIndex)) {
+    const bool matches = complete && UsbReplyMatches(ctx.state, kSettingsReplyLastIndex);
+    if (!matches) {
         ctx.log.appendLine("Read 4720B USB value Error!");
     } else {
         const std::vector<std::uint8_t> reply = ReportPayloads(ctx.state, kSettingsReplyReports);
@@ -50,9 +51,10 @@ void ReadOverUsb(OperationContext& ctx) {
     ctx.log.repaint();
     CloseUsbReader(ctx);
     ctx.state.LinkStatus = LinkState::Usb;
+    return matches ? Outcome::Done : Outcome::Failed;
 }
 
-void ReadOverSerial(OperationContext& ctx) {
+Outcome ReadOverSerial(OperationContext& ctx) {
     ProgramState& state = ctx.state;
     TolerantMode tolerant;
     SendSerialFrame(ctx, kReadSettingsRequest, tolerant);
@@ -73,22 +75,25 @@ void ReadOverSerial(OperationContext& ctx) {
     }
     ctx.log.repaint();
     ctx.serial.close();
+    return accepted && !tolerant.failed() ? Outcome::Done : Outcome::Failed;
 }
 
 }  // namespace
 
-void ReadSettingsFromReader(OperationContext& ctx) {
+Outcome ReadSettingsFromReader(OperationContext& ctx) {
     const OperationLinkGuard guard(ctx);
+    Outcome outcome = Outcome::NotFound;
     SearchUsbReader(ctx);
     if (ctx.state.LinkStatus == LinkState::Ok) {
-        ReadOverUsb(ctx);
+        outcome = ReadOverUsb(ctx);
     }
     if (ctx.state.LinkStatus != LinkState::Usb) {
         SearchSerialReader(ctx);
         if (ctx.state.SerialReaderFound != 0) {
-            ReadOverSerial(ctx);
+            outcome = ReadOverSerial(ctx);
         }
     }
+    return outcome;
 }
 
 }  // namespace rq

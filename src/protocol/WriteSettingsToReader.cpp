@@ -29,7 +29,7 @@ std::string QuotedFieldName(TextField field) {
     return '"' + std::string(label) + '"';
 }
 
-void WriteOverUsb(OperationContext& ctx, const SettingsBlock& block) {
+Outcome WriteOverUsb(OperationContext& ctx, const SettingsBlock& block) {
     StatusLog& log = ctx.log;
     log.appendPiece("Wrote memory block:");
     log.repaint();
@@ -53,11 +53,13 @@ void WriteOverUsb(OperationContext& ctx, const SettingsBlock& block) {
         log.repaint();
     }
 
+    bool acknowledged = false;
     if (sent) {
         delay(ctx, 1);
         ReadReports(ctx, kWriteAcknowledgementReports);
         ExpectWriteAcknowledgement(ctx.state);
-        if (UsbReplyMatches(ctx.state, kWriteAcknowledgementLastIndex)) {
+        acknowledged = UsbReplyMatches(ctx.state, kWriteAcknowledgementLastIndex);
+        if (acknowledged) {
             log.appendLine("Programming settings to RQ-4720 USB OK!");
         } else {
             log.appendLine(UsbErrorLine(ctx.state.HidStatus));
@@ -67,9 +69,10 @@ void WriteOverUsb(OperationContext& ctx, const SettingsBlock& block) {
     log.repaint();
     CloseUsbReader(ctx);
     ctx.state.LinkStatus = LinkState::Usb;
+    return acknowledged ? Outcome::Done : Outcome::Failed;
 }
 
-void WriteOverSerial(OperationContext& ctx, const SettingsBlock& block) {
+Outcome WriteOverSerial(OperationContext& ctx, const SettingsBlock& block) {
     ProgramState& state = ctx.state;
     TolerantMode tolerant;
     SendSerialFrame(ctx, MakeWriteSettingsCommand(block), tolerant);
@@ -86,11 +89,12 @@ void WriteOverSerial(OperationContext& ctx, const SettingsBlock& block) {
     }
     ctx.log.repaint();
     ctx.serial.close();
+    return accepted && !tolerant.failed() ? Outcome::Done : Outcome::Failed;
 }
 
 }  // namespace
 
-void WriteSettingsToReader(OperationContext& ctx) {
+Outcome WriteSettingsToReader(OperationContext& ctx) {
     const OperationLinkGuard guard(ctx);
     // Encoded up front: a text the reader cannot hold must stop the write before any
     // device is searched, so nothing at all reaches the reader.
@@ -101,20 +105,22 @@ void WriteSettingsToReader(OperationContext& ctx) {
                            text::DescribeCharacter(refused->character) +
                            ", which the reader cannot store");
         ctx.log.repaint();
-        return;
+        return Outcome::BadInput;
     }
     const SettingsBlock& block = std::get<SettingsBlock>(encoded);
 
+    Outcome outcome = Outcome::NotFound;
     SearchUsbReader(ctx);
     if (ctx.state.LinkStatus == LinkState::Ok) {
-        WriteOverUsb(ctx, block);
+        outcome = WriteOverUsb(ctx, block);
     }
     if (ctx.state.LinkStatus != LinkState::Usb) {
         SearchSerialReader(ctx);
         if (ctx.state.SerialReaderFound != 0) {
-            WriteOverSerial(ctx, block);
+            outcome = WriteOverSerial(ctx, block);
         }
     }
+    return outcome;
 }
 
 }  // namespace rq

@@ -177,14 +177,14 @@ class FileBuilder {
 
 }  // namespace
 
-void LoadSettingsFile(std::string_view path, ReaderSettings& settings, StatusLog& log,
-                      Dialogs& dialogs) {
+Outcome LoadSettingsFile(std::string_view path, ReaderSettings& settings, StatusLog& log,
+                         Dialogs& dialogs) {
     const std::string pathText = text::PathForDisplay(path);
     int error = 0;
     auto file = InputFile::open(std::string(path), error);
     if (!file) {
         ShowError(dialogs, "Settings file " + pathText + " not found! " + std::to_string(error));
-        return;
+        return Outcome::BadInput;
     }
     log.appendLine("Settings file: " + pathText + " opened.");
 
@@ -195,7 +195,7 @@ void LoadSettingsFile(std::string_view path, ReaderSettings& settings, StatusLog
         reader.next();
         if (!reader.current().equals(step.key)) {
             ShowError(dialogs, "Settings file error! " + std::to_string(i + 1));
-            return;
+            return Outcome::BadInput;
         }
         if (step.apply != nullptr) {
             reader.next();
@@ -203,6 +203,7 @@ void LoadSettingsFile(std::string_view path, ReaderSettings& settings, StatusLog
         }
     }
     log.appendLine("Settings put on all fields.");
+    return Outcome::Done;
 }
 
 SettingsFileBytes FormatSettingsFile(const ReaderSettings& settings) {
@@ -232,8 +233,8 @@ SettingsFileBytes FormatSettingsFile(const ReaderSettings& settings) {
     return file.finish();
 }
 
-void SaveSettingsFile(std::string_view path, const ReaderSettings& settings, StatusLog& log,
-                      Dialogs& dialogs) {
+Outcome SaveSettingsFile(std::string_view path, const ReaderSettings& settings, StatusLog& log,
+                         Dialogs& dialogs) {
     const std::string pathText = text::PathForDisplay(path);
     const std::string failure = "Save settings to file " + pathText + " Error!!";
     const SettingsFileBytes file = FormatSettingsFile(settings);
@@ -241,13 +242,14 @@ void SaveSettingsFile(std::string_view path, const ReaderSettings& settings, Sta
         // Writing the value anyway would silently change it on the next load.
         log.appendLine(*file.refusal);
         ShowError(dialogs, failure);
-        return;
+        return Outcome::BadInput;
     }
     if (ReplaceFileContents(std::string(path), file.bytes) != 0) {
         ShowError(dialogs, failure);
-        return;
+        return Outcome::BadInput;
     }
     log.appendLine("Settings saved ok to : " + pathText);
+    return Outcome::Done;
 }
 
 }  // namespace rq

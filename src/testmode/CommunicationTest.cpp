@@ -23,7 +23,7 @@ constexpr std::array kLockedMenus = {TestControl::FileMenu, TestControl::ProgMen
 
 }  // namespace
 
-void StartTest(OperationContext& ctx, TestModeControls& window) {
+Outcome StartTest(OperationContext& ctx, TestModeControls& window) {
     // On USB the reader types into the status log, so it needs the keyboard focus.
     ctx.log.takeFocus();
     ctx.log.clear();
@@ -43,6 +43,8 @@ void StartTest(OperationContext& ctx, TestModeControls& window) {
             ctx.state.LinkStatus = LinkState::Test232;
         }
     }
+    const LinkState link = ctx.state.LinkStatus;
+    return link == LinkState::Usb || link == LinkState::Test232 ? Outcome::Done : Outcome::NotFound;
 }
 
 void EnterTestMode(OperationContext& ctx, TestModeControls& window) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Outcome.h"
 #include "link/OperationContext.h"
 #include "testmode/TestModeControls.h"
 
@@ -10,8 +11,9 @@ namespace rq {
 // sends the ID on the port, which stays open. LinkStatus tells the two handlers which
 // test runs: Usb, Test232, or End after "End Test".
 
-// "Start Test": searches USB, then RS232, and on success locks the window for the test.
-void StartTest(OperationContext& ctx, TestModeControls& window);
+// "Start Test": searches USB, then RS232, and on success locks the window for the test:
+// Done (LinkStatus then tells the link) or NotFound.
+Outcome StartTest(OperationContext& ctx, TestModeControls& window);
 
 // Writes the banner and locks the settings controls and the File and Programming menus.
 void EnterTestMode(OperationContext& ctx, TestModeControls& window);
@@ -24,7 +26,7 @@ void EndTest(OperationContext& ctx, TestModeControls& window);
 void StatusLogKeyPressed(OperationContext& ctx, char32_t character);
 
 // The serial port's receive notification: draws every byte taken from the port while the
-// RS232 test runs. A port that fails ends the test's reading with one line.
-void SerialReceived(OperationContext& ctx);
+// RS232 test runs. A port that fails ends the test's reading with one line, and Failed.
+Outcome SerialReceived(OperationContext& ctx);
 
 }  // namespace rq

@@ -35,11 +35,11 @@ void StatusLogKeyPressed(OperationContext& ctx, char32_t character) {
     ctx.log.appendPiece(text::ToUtf8(character));
 }
 
-void SerialReceived(OperationContext& ctx) {
+Outcome SerialReceived(OperationContext& ctx) {
     // A port closed after a failure has nothing more to tell; a notification already on
     // its way must not repeat the failure line.
     if (ctx.state.LinkStatus != LinkState::Test232 || !ctx.serial.isOpen()) {
-        return;
+        return Outcome::Done;
     }
     WrapAtRightEdge(ctx.log);
     if (ctx.log.printPosition().y > kBytesClearBeyondY) {
@@ -59,11 +59,12 @@ void SerialReceived(OperationContext& ctx) {
         }
         ctx.log.appendLine(kPortFailed);
         ctx.log.repaint();
-        return;
+        return Outcome::Failed;
     }
     for (const std::uint8_t byte : bytes) {
         ctx.log.appendPiece(text::ToUtf8(text::Cp1252ToCodePoint(byte)));
     }
+    return Outcome::Done;
 }
 
 }  // namespace rq

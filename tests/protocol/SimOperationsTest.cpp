@@ -303,7 +303,7 @@ TEST_F(SimOperations, SerialRepliesCountUpToASecondAfterTheRequest) {
     onSerial();
     const struct {
         std::uint8_t command;
-        void (*operation)(OperationContext&);
+        Outcome (*operation)(OperationContext&);
         std::string ok;
         std::string error;
     } cases[] = {
@@ -318,7 +318,7 @@ TEST_F(SimOperations, SerialRepliesCountUpToASecondAfterTheRequest) {
         for (const auto& [latency, expected] :
              {std::pair{900ms, c.ok}, std::pair{1100ms, c.error}}) {
             reader.faults().extraLatency = latency;
-            c.operation(rig.ctx);
+            EXPECT_EQ(c.operation(rig.ctx), latency < 1s ? Outcome::Done : Outcome::Failed);
             const auto lines = rig.log.lines();
             // The searches' four lines, then only the outcome.
             ASSERT_EQ(lines.size(), 5u) << c.ok << ' ' << latency.count();

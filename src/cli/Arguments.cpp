@@ -1,0 +1,127 @@
+#include "cli/Arguments.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace rq::cli {
+namespace {
+
+struct CommandName {
+    std::string_view name;
+    Command command;
+};
+constexpr std::array<CommandName, 6> kCommands = {{
+    {"write", Command::Write},
+    {"read", Command::Read},
+    {"reset", Command::Reset},
+    {"version", Command::Version},
+    {"flash", Command::Flash},
+    {"monitor", Command::Monitor},
+}};
+
+Arguments WithAction(Arguments::Action action) {
+    Arguments line;
+    line.action = action;
+    return line;
+}
+
+Arguments Bad(std::string problem) {
+    Arguments bad = WithAction(Arguments::Action::BadUsage);
+    bad.problem = std::move(problem);
+    return bad;
+}
+
+}  // namespace
+
+Arguments ParseArguments(std::span<const std::string_view> arguments) {
+    for (const std::string_view argument : arguments) {
+        if (argument == "--help" || argument == "-h") {
+            return WithAction(Arguments::Action::Help);
+        }
+        if (argument == "--version") {
+            return WithAction(Arguments::Action::ShowVersion);
+        }
+    }
+    if (arguments.empty()) {
+        return Bad("no command given");
+    }
+    const auto known = std::ranges::find(kCommands, arguments.front(), &CommandName::name);
+    if (known == kCommands.end()) {
+        return Bad("unknown command '" + std::string(arguments.front()) + "'");
+    }
+    Arguments line = WithAction(Arguments::Action::Run);
+    line.command = known->command;
+    const std::string name(known->name);
+
+    std::vector<std::string_view> operands;
+    bool outputGiven = false;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i];
+        if (argument == "--yes" || argument == "-y") {
+            line.yes = true;
+        } else if (argument == "-o" || argument == "--output") {
+            if (i + 1 == arguments.size()) {
+                return Bad(std::string(argument) + " needs a file name");
+            }
+            line.output = arguments[++i];
+            outputGiven = true;
+        } else if (argument.size() > 1 && argument.starts_with('-')) {
+            return Bad("unknown option '" + std::string(argument) + "'");
+        } else {
+            operands.push_back(argument);
+        }
+    }
+
+    const bool takesPath = line.command == Command::Write || line.command == Command::Flash;
+    const bool takesYes = line.command == Command::Reset || line.command == Command::Flash;
+    if (takesPath && operands.size() != 1) {
+        return Bad(name + " needs exactly one file");
+    }
+    if (!takesPath && !operands.empty()) {
+        return Bad(name + " takes no file ('" + std::string(operands.front()) + "')");
+    }
+    if (outputGiven && line.command != Command::Read) {
+        return Bad("only read saves to a file (-o)");
+    }
+    if (line.yes && !takesYes) {
+        return Bad(name + " asks nothing (--yes)");
+    }
+    if (line.command == Command::Reset && !line.yes) {
+        return Bad("reset needs --yes: it returns every setting to the reader's default");
+    }
+    if (takesPath) {
+        line.path = operands.front();
+    }
+    return line;
+}
+
+std::string UsageText() {
+    return "Usage: rq4720-cli write FILE.kxs\n"
+           "       rq4720-cli read [-o FILE.kxs]\n"
+           "       rq4720-cli reset --yes\n"
+           "       rq4720-cli version\n"
+           "       rq4720-cli flash IMAGE.bin [--yes]\n"
+           "       rq4720-cli monitor\n"
+           "       rq4720-cli --help | --version\n"
+           "\n"
+           "Programs an RQ-4720 iButton reader from the command line, over USB or RS232.\n"
+           "\n"
+           "  write FILE.kxs     load a settings file and write it into the reader\n"
+           "  read [-o FILE]     read the reader's settings; print them, or save them\n"
+           "  reset --yes        reset the reader's settings to their defaults\n"
+           "  version            read the reader's firmware version\n"
+           "  flash IMAGE.bin    update the firmware (asks first unless --yes)\n"
+           "  monitor            show what the reader sends on RS232 until Ctrl-C\n"
+           "\n"
+           "Exit status: 0 the reader confirmed, 1 no reader found, 2 wrong or no answer,\n"
+           "3 bad file or image, 4 not confirmed, 64 bad usage.\n"
+           "RQ4720_SERIAL_PORTS=path:path:...  maps COM1, COM2, ... to serial devices.\n"
+           "See rq4720-cli(1).\n";
+}
+
+std::string VersionText() {
+    return "rq4720-cli " RQ_TOOL_VERSION "\n";
+}
+
+}  // namespace rq::cli

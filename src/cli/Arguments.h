@@ -1,0 +1,30 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace rq::cli {
+
+// The reader commands of rq4720-cli.
+enum class Command { Write, Read, Reset, Version, Flash, Monitor };
+
+// What the arguments ask for. --help and --version win wherever they stand, as for the
+// window.
+struct Arguments {
+    enum class Action { Run, Help, ShowVersion, BadUsage };
+    Action action = Action::BadUsage;
+    Command command = Command::Version;
+    std::string path;     // write: the settings file; flash: the image (the system's bytes)
+    std::string output;   // read -o: the settings file to save
+    bool yes = false;     // --yes answers the confirmation
+    std::string problem;  // BadUsage: what is wrong, one line
+};
+
+// `arguments` without the program name.
+[[nodiscard]] Arguments ParseArguments(std::span<const std::string_view> arguments);
+
+[[nodiscard]] std::string UsageText();
+[[nodiscard]] std::string VersionText();
+
+}  // namespace rq::cli

@@ -1,0 +1,44 @@
+#include "cli/ConsoleDialogs.h"
+
+#include <istream>
+#include <ostream>
+#include <string>
+
+namespace rq::cli {
+namespace {
+
+// Box prompts end in blanks and line breaks that only pad the box.
+std::string_view Trimmed(std::string_view text) {
+    const auto end = text.find_last_not_of(" \r\n");
+    return end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1);
+}
+
+}  // namespace
+
+DialogAnswer ConsoleDialogs::messageBox(std::string_view prompt, std::string_view title, DialogIcon,
+                                        DialogButtons buttons) {
+    console_.err << (title.empty() ? kApplicationTitle : title) << ": " << Trimmed(prompt) << '\n';
+    if (buttons == DialogButtons::Ok) {
+        console_.err.flush();
+        return DialogAnswer::Ok;
+    }
+    return ask();
+}
+
+DialogAnswer ConsoleDialogs::ask() {
+    if (assumeYes_) {
+        console_.err << "Ok (--yes)\n" << std::flush;
+        return DialogAnswer::Ok;
+    }
+    if (!console_.inIsTerminal) {
+        console_.err << "Cancel (no terminal to ask; --yes answers Ok)\n" << std::flush;
+        return DialogAnswer::Cancel;
+    }
+    console_.err << "Ok? [y/N] " << std::flush;
+    std::string answer;
+    std::getline(console_.in, answer);
+    return answer == "y" || answer == "Y" || answer == "yes" ? DialogAnswer::Ok
+                                                             : DialogAnswer::Cancel;
+}
+
+}  // namespace rq::cli

@@ -1,0 +1,52 @@
+#include "cli/ConsoleLog.h"
+
+#include <ostream>
+
+#include "core/Text.h"
+
+namespace rq::cli {
+
+void ConsoleLog::appendLine(std::string_view text) {
+    out_ << text << '\n' << std::flush;
+    line_.clear();
+}
+
+void ConsoleLog::appendPiece(std::string_view text) {
+    out_ << text << std::flush;
+    // The reader's own CR and LF bytes start a new line as well.
+    if (const auto end = text.find_last_of("\r\n"); end != std::string_view::npos) {
+        line_ = text.substr(end + 1);
+    } else {
+        line_ += text;
+    }
+}
+
+void ConsoleLog::appendEmptyLine() {
+    out_ << '\n' << std::flush;
+    line_.clear();
+}
+
+void ConsoleLog::clear() {
+    if (!line_.empty()) {
+        appendEmptyLine();
+    }
+}
+
+void ConsoleLog::repaint() {
+    out_.flush();
+}
+
+void ConsoleLog::repaintWindow() {
+    out_.flush();
+}
+
+PrintPosition ConsoleLog::printPosition() const {
+    return {static_cast<int>(text::CharacterCount(line_)), 0};
+}
+
+void ConsoleLog::showAfterLine(std::string_view trailer) {
+    // Carriage return, the line again, the trailer, and erase what an older one left.
+    out_ << '\r' << line_ << trailer << "\x1b[K" << std::flush;
+}
+
+}  // namespace rq::cli

@@ -1,0 +1,68 @@
+#include "cli/Monitor.h"
+
+#include <QEventLoop>
+
+#include <map>
+#include <ostream>
+
+#include "cli/ExitStatus.h"
+#include "cli/StopSignal.h"
+#include "testmode/CommunicationTest.h"
+
+namespace rq::cli {
+namespace {
+
+// There is no window to lock: the flags are only kept, so the test's end finds what its
+// start set.
+class UnlockedControls final : public TestModeControls {
+  public:
+    void setEnabled(TestControl control, bool enabled) override { enabled_[control] = enabled; }
+    [[nodiscard]] bool isEnabled(TestControl control) const override {
+        return !enabled_.contains(control) || enabled_.at(control);
+    }
+    void setVisible(TestControl control, bool visible) override { visible_[control] = visible; }
+    [[nodiscard]] bool isVisible(TestControl control) const override {
+        return !visible_.contains(control) || visible_.at(control);
+    }
+
+  private:
+    std::map<TestControl, bool> enabled_;
+    std::map<TestControl, bool> visible_;
+};
+
+constexpr std::string_view kUsbRefusal =
+    "rq4720-cli: the reader answered on USB, where its test types each ID into the focused "
+    "window as a keyboard would; monitor shows the test on RS232 only.\n";
+
+}  // namespace
+
+int RunMonitor(OperationContext& ctx, Console& console) {
+    UnlockedControls controls;
+    if (const Outcome started = StartTest(ctx, controls); started != Outcome::Done) {
+        return ExitStatus(started);
+    }
+    if (ctx.state.LinkStatus == LinkState::Usb) {
+        EndTest(ctx, controls);
+        console.err << kUsbRefusal << std::flush;
+        return kExitNotFound;
+    }
+    console.err << "Ctrl-C ends the test.\n" << std::flush;
+
+    QEventLoop loop;
+    Outcome outcome = Outcome::Done;
+    ctx.serial.setReceiveHandler([&] {
+        if (SerialReceived(ctx) == Outcome::Failed) {
+            outcome = Outcome::Failed;
+            loop.quit();
+        }
+    });
+    {
+        const StopSignal stop([&loop] { loop.quit(); });
+        loop.exec();
+    }
+    ctx.serial.setReceiveHandler({});
+    EndTest(ctx, controls);
+    return ExitStatus(outcome);
+}
+
+}  // namespace rq::cli
