@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+
+#include <QTimer>
+
+#include <csignal>
+#include <cstdlib>
+#include <functional>
+#include <sstream>
+#include <variant>
+
+#include "PtyReader.h"
+#include "SampleFirmware.h"
+#include "cli/ProgressBar.h"
+#include "cli/RunCommandLine.h"
+#include "platform/QtSerialPort.h"
+#include "platform/SteadyClock.h"
+#include "protocol/SettingsBlock.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsFileTestSupport.h"
+#include "support/EditedSettings.h"
+#include "support/NoDevices.h"
+
+// rq4720-cli run in-process against the simulated reader behind a pseudo-terminal (the
+// only serial port, COM1), through the real serial binding and clock; no reader on USB.
+namespace rq::cli {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ReadBytes;
+using testing::WriteBytes;
+
+std::string FileText(const ReaderSettings& settings) {
+    const auto bytes = FormatSettingsFile(settings).bytes;
+    return {bytes.begin(), bytes.end()};
+}
+
+class Cli : public ::testing::Test {
+  protected:
+    struct Run {
+        int status;
+        std::string out;
+        std::string err;
+    };
+
+    // `ports` is RQ4720_SERIAL_PORTS: the pseudo-terminal, or none.
+    Run run(const std::vector<std::string>& words, bool terminal = false, bool ports = true) {
+        const std::vector<std::string_view> arguments(words.begin(), words.end());
+        ::setenv("RQ4720_SERIAL_PORTS", ports ? pty.slavePath().c_str() : "", 1);
+        out.str("");
+        err.str("");
+        Console console{out, err, in, terminal, false};
+        const int status = RunCommandLine(arguments, {hid, serial, clock}, console);
+        ::unsetenv("RQ4720_SERIAL_PORTS");
+        return {status, out.str(), err.str()};
+    }
+
+    template <typename F>
+    decltype(auto) reader(F&& f) {
+        return pty.withReader(std::forward<F>(f));
+    }
+
+    sim::PtyReader pty;  // revision B, 9600 baud
+    testing::NoHidLibrary hid;
+    QtSerialPort serial;
+    SteadyClock clock;
+    std::ostringstream out;
+    std::ostringstream err;
+    std::istringstream in;
+    testing::TempDir dir;
+};
+
+TEST_F(Cli, WriteAFileThenReadItBackAndSaveIt) {
+    const ReaderSettings written = testing::EditedSettings();
+    const std::string source = dir.file("bench.kxs");
+    WriteBytes(source, FileText(written));
+
+    const Run write = run({"write", source});
+    ASSERT_EQ(write.status, 0) << write.out << write.err;
+    EXPECT_TRUE(write.out.ends_with("Programming settings to RQ-4720 RS232 OK!\n"));
+    const auto block = std::get<SettingsBlock>(EncodeSettings(written));
+    const auto stored = reader([](sim::ReaderModel& r) { return r.settings(); });
+    EXPECT_TRUE(std::ranges::equal(block, stored));
+
+    const std::string saved = dir.file("saved.kxs");
+    ASSERT_EQ(run({"read", "-o", saved}).status, 0);
+    EXPECT_EQ(ReadBytes(saved), FileText(written));
+
+    const Run listed = run({"read"});
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_NE(listed.out.find("Read 4720B RS232 value OK!\nprefix = \"AB\"\nstart = 3\n"),
+              std::string::npos)
+        << listed.out;
+    EXPECT_NE(listed.out.find("delimiter = <TAB>\n"), std::string::npos);
+    EXPECT_FALSE(serial.isOpen());
+}
+
+TEST_F(Cli, ExitStatusSaysHowTheCommandEnded) {
+    const std::string good = dir.file("good.kxs");
+    WriteBytes(good, FileText(ReaderSettings{}));
+    const std::string broken = dir.file("broken.kxs");
+    WriteBytes(broken, "[4720-01 Settings File]\r\nsomething else\r\n");
+    const std::string notFirmware = dir.file("text.bin");
+    WriteBytes(notFirmware, std::string(100, 'x'));
+    const auto wrongAcknowledgement = [](sim::ReaderModel& r) {
+        r.faults().onlyCommand = 0x1D;
+        r.faults().wrongByte = sim::Faults::ByteChange{0, 0x00};
+    };
+    const auto silentAfterProbe = [](sim::ReaderModel& r) {
+        r.faults().silentAfterFrames = r.framesReceived() + 1;
+    };
+
+    const struct {
+        std::vector<std::string> arguments;
+        std::function<void(sim::ReaderModel&)> fault;
+        bool ports;
+        int status;
+        std::string_view shown;  // on standard output, or on standard error
+    } cases[] = {
+        {{"version"}, {}, true, 0, "\nV2.20\n\n"},
+        {{"reset", "--yes"}, {}, true, 0, "RQ-4720 RS232 Reset to default!\n"},
+        {{"version"}, {}, false, 1, "Can not find 4720 at com 1~16 with all baud rate!\n"},
+        {{"write", good}, {}, false, 1, "Can not find 4720"},
+        {{"write", good}, wrongAcknowledgement, true, 2, "RS232 Error!0\n"},
+        {{"read"}, silentAfterProbe, true, 2, "Read RS232 value Error!0\n"},
+        {{"write", dir.file("missing.kxs")}, {}, true, 3, "missing.kxs not found! 2\n"},
+        {{"write", broken}, {}, true, 3, "Error: Settings file error! 2\n"},
+        {{"read", "-o", dir.file("no/such/dir.kxs")}, {}, true, 3, "dir.kxs Error!!\n"},
+        {{"flash", notFirmware, "--yes"},
+         {},
+         true,
+         3,
+         "text.bin is not firmware for RQ-4720!  8\n"},
+        {{"flash", notFirmware}, {}, true, 64, "without a terminal, give --yes\n"},
+        {{"reset"}, {}, true, 64, "reset needs --yes"},
+        {{"write"}, {}, true, 64, "write needs exactly one file\n"},
+        {{"version", "-x"}, {}, true, 64, "unknown option '-x'\n"},
+        {{"program"}, {}, true, 64, "unknown command 'program'\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.front() + " -> " + std::to_string(c.status));
+        reader([&](sim::ReaderModel& r) {
+            r.faults() = {};
+            if (c.fault) {
+                c.fault(r);
+            }
+        });
+        const Run result = run(c.arguments, false, c.ports);
+        EXPECT_EQ(result.status, c.status) << result.out << result.err;
+        EXPECT_NE((result.out + result.err).find(c.shown), std::string::npos)
+            << result.out << result.err;
+        EXPECT_FALSE(serial.isOpen());
+    }
+}
+
+TEST_F(Cli, FlashTheSampleImageWithABarOnATerminal) {
+    const sim::Bytes image = sim::MakeSampleFirmware(400, "RQ-4720 test firmware V9.99");
+    const std::string path = dir.file("sample.bin");
+    WriteBytes(path, std::string(image.begin(), image.end()));
+
+    const Run flash = run({"flash", path, "--yes"}, true);
+    ASSERT_EQ(flash.status, 0) << flash.out << flash.err;
+    EXPECT_NE(flash.err.find("Firmware Update: The version message of binary file: \n"
+                             "RQ-4720 test firmware V9.99\n\nAre you sure to start flash ?\n"),
+              std::string::npos)
+        << flash.err;
+    // The bar takes the dots' place and ends full.
+    EXPECT_NE(flash.out.find("Writing:\rTotal 400 Bytes. Writing: [......"), std::string::npos);
+    EXPECT_NE(flash.out.find("[########################]  400/400 bytes  "), std::string::npos);
+    EXPECT_EQ(flash.out.find("Writing:."), std::string::npos);
+    EXPECT_TRUE(flash.out.ends_with("\n4720B firmware update Finished!\n")) << flash.out;
+    const auto flashed = reader([](sim::ReaderModel& r) { return r.image(); });
+    EXPECT_EQ(flashed, image);
+
+    const Run version = run({"version"});
+    EXPECT_NE(version.out.find("\nRQ-4720 test firmware V9.99\n"), std::string::npos);
+}
+
+TEST_F(Cli, MonitorShowsTheIdsUntilCtrlC) {
+    QTimer poll;
+    bool placed = false;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!placed) {
+            placed = true;
+            reader([](sim::ReaderModel& r) {
+                r.placeIButtonId("0000012345678901", sim::PtyReader::Now());
+            });
+        } else if (out.str().find("12345678901\r\n") != std::string::npos) {
+            std::raise(SIGINT);
+        }
+    });
+    poll.start(20ms);
+    QTimer::singleShot(10s, [] { std::raise(SIGINT); });  // never hang the suite
+
+    const Run monitor = run({"monitor"});
+    EXPECT_EQ(monitor.status, 0) << monitor.err;
+    EXPECT_TRUE(
+        monitor.out.ends_with("*** Testing 4720, please put ibutton on 4720 for read ID ***\n"
+                              "0000012345678901\r\n* Test Mode end *\n"))
+        << monitor.out;
+    EXPECT_FALSE(serial.isOpen());
+}
+
+TEST(ProgressText, BarRateAndTimeLeft) {
+    EXPECT_EQ(ProgressText(0, 1000, 0s),
+              " [........................]  0/1000 bytes  -- B/s  --:-- left");
+    EXPECT_EQ(ProgressText(500, 1000, 2s),
+              " [############............]  500/1000 bytes  250 B/s  0:02 left");
+    EXPECT_EQ(ProgressText(32767, 32767, 20s),
+              " [########################]  32767/32767 bytes  1.6 kB/s  done in 0:20");
+}
+
+}  // namespace
+}  // namespace rq::cli
