@@ -10,12 +10,16 @@
 #include "cli/Monitor.h"
 #include "cli/ProgressBar.h"
 #include "cli/SettingsListing.h"
+#include "cli/SignalShield.h"
 #include "firmware/UpdateFirmware.h"
 #include "protocol/ReaderOperations.h"
 #include "settings/SettingsFile.h"
 
 namespace rq::cli {
 namespace {
+
+constexpr std::string_view kFlashNotice =
+    "\nrq4720-cli: a firmware update is not cut off; it runs to its end\n";
 
 int BadUsage(Console& console, std::string_view problem) {
     console.err << "rq4720-cli: " << problem << "\n" << UsageText() << std::flush;
@@ -77,6 +81,7 @@ class Session {
                             "flash asks before it starts: without a terminal, give --yes");
         }
         state_.ChosenFilePath = line_.path;
+        const SignalShield shield(kFlashNotice);
         ProgressBar bar(log_, ctx_.clock);
         // Off a terminal the update writes its own dots, which a log file keeps well.
         return ExitStatus(UpdateFirmware(ctx_, console_.outIsTerminal ? &bar : nullptr));

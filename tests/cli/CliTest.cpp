@@ -2,10 +2,13 @@
 
 #include <QTimer>
 
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdlib>
 #include <functional>
 #include <sstream>
+#include <thread>
 #include <variant>
 
 #include "PtyReader.h"
@@ -157,7 +160,13 @@ TEST_F(Cli, FlashTheSampleImageWithABarOnATerminal) {
     const std::string path = dir.file("sample.bin");
     WriteBytes(path, std::string(image.begin(), image.end()));
 
+    // Ctrl-C while the reader is erased must not cut the update off.
+    std::thread interrupt([] {
+        std::this_thread::sleep_for(1500ms);
+        ::kill(::getpid(), SIGINT);
+    });
     const Run flash = run({"flash", path, "--yes"}, true);
+    interrupt.join();
     ASSERT_EQ(flash.status, 0) << flash.out << flash.err;
     EXPECT_NE(flash.err.find("Firmware Update: The version message of binary file: \n"
                              "RQ-4720 test firmware V9.99\n\nAre you sure to start flash ?\n"),

@@ -1,0 +1,45 @@
+#include "cli/SignalShield.h"
+
+#include <unistd.h>
+
+#include <atomic>
+
+namespace rq::cli {
+namespace {
+
+std::atomic<const char*> gNotice{nullptr};
+std::atomic<std::size_t> gNoticeLength{0};
+
+void OnSignal(int) {
+    if (const char* notice = gNotice.load()) {
+        [[maybe_unused]] const auto written = ::write(STDERR_FILENO, notice, gNoticeLength.load());
+    }
+}
+
+}  // namespace
+
+SignalShield::SignalShield(std::string_view notice) {
+    gNoticeLength = notice.size();
+    gNotice = notice.data();
+    struct sigaction action {};
+    action.sa_handler = OnSignal;  // no SA_RESTART: a blocked read returns
+    sigemptyset(&action.sa_mask);
+    for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+        if (kSignals[i] == SIGPIPE) {
+            struct sigaction ignore {};
+            ignore.sa_handler = SIG_IGN;
+            ::sigaction(SIGPIPE, &ignore, &previous_[i]);
+        } else {
+            ::sigaction(kSignals[i], &action, &previous_[i]);
+        }
+    }
+}
+
+SignalShield::~SignalShield() {
+    for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+        ::sigaction(kSignals[i], &previous_[i], nullptr);
+    }
+    gNotice = nullptr;
+}
+
+}  // namespace rq::cli
