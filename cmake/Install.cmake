@@ -1,5 +1,6 @@
-# What `cmake --install` puts where: the program, its desktop entry, icons, AppStream
-# metainfo, man page and the udev rule. Nothing of the tests, the simulator or the demo.
+# What `cmake --install` puts where: the program and its command line, its desktop entry,
+# icons, AppStream metainfo, man pages and the udev rule. Nothing of the tests, the
+# simulator or the demo.
 include(GNUInstallDirs)
 
 set(RQ_APP_ID org.rq4720.ConfigTool)
@@ -8,7 +9,7 @@ set(RQ_APP_ID org.rq4720.ConfigTool)
 set(RQ_UDEV_RULES_DIR "lib/udev/rules.d" CACHE STRING "Where the udev rule is installed")
 
 set(packaging ${PROJECT_SOURCE_DIR}/packaging)
-install(TARGETS rq4720-tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS rq4720-tool rq4720-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${packaging}/${RQ_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${packaging}/${RQ_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${packaging}/icons/rq4720-tool.svg
@@ -18,5 +19,6 @@ foreach(size 16 24 32 48 64 128 256)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
             RENAME rq4720-tool.png)
 endforeach()
-install(FILES ${packaging}/rq4720-tool.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${packaging}/rq4720-tool.1 ${packaging}/rq4720-cli.1
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${packaging}/70-rq4720.rules DESTINATION ${RQ_UDEV_RULES_DIR})

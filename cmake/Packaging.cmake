@@ -7,7 +7,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configure, test and update RQ-4720 iButto
 set(CPACK_PACKAGE_DESCRIPTION
     "Desktop configuration and service tool for the RQ-4720 iButton reader: edits the\n"
     "reader's output settings, writes and reads them over USB HID or RS232, saves and\n"
-    "loads settings files, updates the reader's firmware and runs a communication test.")
+    "loads settings files, updates the reader's firmware and runs a communication test.\n"
+    "rq4720-cli does the same from the command line, for scripts and production benches.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
