@@ -13,6 +13,7 @@
 
 #include "PtyReader.h"
 #include "SampleFirmware.h"
+#include "SimHidLibrary.h"
 #include "cli/ProgressBar.h"
 #include "cli/RunCommandLine.h"
 #include "platform/QtSerialPort.h"
@@ -51,8 +52,10 @@ class Cli : public ::testing::Test {
         ::setenv("RQ4720_SERIAL_PORTS", ports ? pty.slavePath().c_str() : "", 1);
         out.str("");
         err.str("");
-        Console console{out, err, in, terminal, false};
-        const int status = RunCommandLine(arguments, {hid, serial, clock}, console);
+        in.str(typed);
+        in.clear();
+        Console console{out, err, in, terminal, !typed.empty()};
+        const int status = RunCommandLine(arguments, {*hid, serial, clock}, console);
         ::unsetenv("RQ4720_SERIAL_PORTS");
         return {status, out.str(), err.str()};
     }
@@ -63,9 +66,11 @@ class Cli : public ::testing::Test {
     }
 
     sim::PtyReader pty;  // revision B, 9600 baud
-    testing::NoHidLibrary hid;
-    QtSerialPort serial;
     SteadyClock clock;
+    testing::NoHidLibrary noUsb;
+    HidLibrary* hid = &noUsb;
+    QtSerialPort serial;
+    std::string typed;  // answers at a terminal; none: standard input is no terminal
     std::ostringstream out;
     std::ostringstream err;
     std::istringstream in;
@@ -153,6 +158,27 @@ TEST_F(Cli, ExitStatusSaysHowTheCommandEnded) {
             << result.out << result.err;
         EXPECT_FALSE(serial.isOpen());
     }
+
+    const sim::Bytes image = sim::MakeSampleFirmware(100, "V9");
+    const std::string sample = dir.file("sample.bin");
+    WriteBytes(sample, std::string(image.begin(), image.end()));
+    typed = "n\n";
+    const Run declined = run({"flash", sample});
+    EXPECT_EQ(declined.status, 4);
+    EXPECT_TRUE(declined.err.ends_with("start flash ?\nOk? [y/N] ")) << declined.err;
+    EXPECT_EQ(reader([](sim::ReaderModel& r) { return r.erases(); }), 0);
+}
+
+TEST_F(Cli, MonitorRefusesAReaderOnUsb) {
+    sim::ReaderModel usbReader;
+    sim::SimHidLibrary usb{clock};
+    usb.attach(usbReader);
+    hid = &usb;
+    const Run monitor = run({"monitor"});
+    EXPECT_EQ(monitor.status, 1);
+    EXPECT_NE(monitor.err.find("types each ID into the focused window"), std::string::npos);
+    EXPECT_TRUE(monitor.out.ends_with("* Test Mode end *\n")) << monitor.out;
+    EXPECT_EQ(reader([](sim::ReaderModel& r) { return r.framesReceived(); }), 0);
 }
 
 TEST_F(Cli, FlashTheSampleImageWithABarOnATerminal) {
