@@ -29,7 +29,7 @@ demo: build
 	$(BUILD_DIR)/rq4720-demo
 
 bench: build
-	$(BUILD_DIR)/bench/rq4720-bench-waits
+	$(BUILD_DIR)/bench/rq4720-bench
 	$(BUILD_DIR)/bench/rq4720-bench-testmode
 
 # About two minutes: a 32767-byte firmware update on each link in real time.

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <mutex>
+#include <optional>
+#include <vector>
 #include <string>
 #include <thread>
 #include <utility>
@@ -54,6 +56,13 @@ class PtyReader {
         return std::forward<F>(f)(model_);
     }
 
+    // From now on, the time from each write of the reader to the next bytes it reads: the
+    // host's turnaround, the terminal both ways included. Taken (and emptied) by
+    // takeTurnarounds(); at most kMaxTurnarounds are kept.
+    void recordTurnarounds();
+    [[nodiscard]] std::vector<Duration> takeTurnarounds();
+    static constexpr std::size_t kMaxTurnarounds = 1 << 20;
+
     // The reader's clock: std::chrono::steady_clock.
     [[nodiscard]] static Duration Now();
     // The rate the terminal runs at now; 0 when it is none of the reader's rates.
@@ -77,6 +86,9 @@ class PtyReader {
     UniqueFd wakeRead_;
     UniqueFd wakeWrite_;
     std::string slavePath_;
+    bool recordTurnarounds_ = false;
+    std::optional<Duration> lastWrite_;
+    std::vector<Duration> turnarounds_;
     std::thread thread_;
 };
 
