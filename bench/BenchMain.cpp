@@ -1,7 +1,7 @@
 // `make bench`: what the operator waits for, as one table. Each figure is the median of
 // several runs with their spread; the machine is shared, so ratios say more than times.
 // RQ_BENCH_RUNS sets the runs per figure (default 3); arguments choose groups of rows
-// (waits, searches, startup), all by default.
+// (flash, waits, searches, startup), all by default.
 #include <QCoreApplication>
 #include <algorithm>
 #include <cstdio>
@@ -24,6 +24,9 @@ int main(int argc, char* argv[]) {
 
     rq::bench::Table table;
     std::fprintf(stderr, "measuring (%d runs per figure)...\n", runs);
+    if (chosen("flash")) {
+        rq::bench::MeasureFlash(table, runs);
+    }
     if (chosen("waits")) {
         rq::bench::MeasureWaits(table, runs);
     }

@@ -32,5 +32,6 @@ struct ToolRig {
 void MeasureWaits(Table& table, int runs);
 void MeasureSearches(Table& table, int runs);
 void MeasureStartup(Table& table, int runs);
+void MeasureFlash(Table& table, int runs);
 
 }  // namespace rq::bench

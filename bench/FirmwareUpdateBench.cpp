@@ -18,6 +18,7 @@
 #include "PtyReader.h"
 #include "SampleFirmware.h"
 #include "SimulatedUsbReader.h"
+#include "TimingLog.h"
 #include "core/StatusLog.h"
 #include "firmware/UpdateFirmware.h"
 #include "platform/QtSerialPort.h"
@@ -32,35 +33,6 @@ constexpr int kImageLength = 32767;
 // 32767 frames of 3 bytes (two out, one back) at 10 bits a byte and 57600 baud.
 constexpr double kRs232WireSeconds = kImageLength * 3 * 10 / 57600.0;
 
-// Keeps the lines and notes when the data transfer starts ("Total ... Writing:").
-class TimingLog final : public rq::StatusLog {
-  public:
-    void appendLine(std::string_view text) override {
-        appendPiece(text);
-        lines.push_back(open_);
-        open_.clear();
-    }
-    void appendPiece(std::string_view text) override {
-        if (text.starts_with("Total")) {
-            transferStart = Steady::now();
-        }
-        open_ += text;
-    }
-    void appendEmptyLine() override { appendLine(""); }
-    void clear() override { lines.clear(); }
-    void repaint() override {}
-    void repaintWindow() override {}
-    void setTextColour(rq::Rgb) override {}
-    [[nodiscard]] rq::PrintPosition printPosition() const override { return {}; }
-    void takeFocus() override {}
-
-    std::vector<std::string> lines;
-    Steady::time_point transferStart;
-
-  private:
-    std::string open_;
-};
-
 struct Result {
     double total = 0;
     double transfer = 0;
@@ -72,7 +44,7 @@ Result Run(rq::HidLibrary& hid, rq::SerialPort& serial, rq::Clock& clock, const 
            const std::function<rq::sim::Bytes()>& readerImage) {
     rq::ProgramState state;
     rq::ReaderSettings settings;
-    TimingLog log;
+    rq::bench::TimingLog log;
     rq::testing::FakeDialogs dialogs;  // confirms the update
     rq::OperationContext ctx{state, settings, log, dialogs, hid, serial, clock};
     state.ChosenFilePath = path;

@@ -2,10 +2,10 @@
 
 #include <mutex>
 #include <optional>
-#include <vector>
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "Faults.h"
 #include "ReaderConfig.h"
