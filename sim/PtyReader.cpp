@@ -226,6 +226,7 @@ void PtyReader::sendDue(bool hungUp) {
         }
         if (recordTurnarounds_) {
             lastWrite_ = Now();
+            lateness_ += std::max(Duration{}, *lastWrite_ - chunk.at);
         }
     }
 }
@@ -234,6 +235,11 @@ void PtyReader::recordTurnarounds() {
     const std::lock_guard lock(mutex_);
     recordTurnarounds_ = true;
     turnarounds_.reserve(kMaxTurnarounds);
+}
+
+Duration PtyReader::lateness() const {
+    const std::lock_guard lock(mutex_);
+    return lateness_;
 }
 
 std::vector<Duration> PtyReader::takeTurnarounds() {

@@ -61,6 +61,9 @@ class PtyReader {
     // takeTurnarounds(); at most kMaxTurnarounds are kept.
     void recordTurnarounds();
     [[nodiscard]] std::vector<Duration> takeTurnarounds();
+    // With recording on: how much later than due the reader's bytes went out, in all
+    // (the thread's own wake-up delay, which a real reader does not have).
+    [[nodiscard]] Duration lateness() const;
     static constexpr std::size_t kMaxTurnarounds = 1 << 20;
 
     // The reader's clock: std::chrono::steady_clock.
@@ -89,6 +92,7 @@ class PtyReader {
     bool recordTurnarounds_ = false;
     std::optional<Duration> lastWrite_;
     std::vector<Duration> turnarounds_;
+    Duration lateness_{};
     std::thread thread_;
 };
 

@@ -353,7 +353,26 @@ SerialFailure QtSerialPort::output(std::span<const std::uint8_t> bytes) {
         }
         return SerialFailure::WriteFailed;
     };
-    if (port_.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
+#ifndef _WIN32
+    // With nothing queued in Qt, the bytes go straight to the device: one system call
+    // instead of Qt's queue, its poll for room and its write (a flash writes 32767 frames).
+    if (port_.bytesToWrite() == 0) {
+        const ssize_t written =
+            ::write(static_cast<int>(port_.handle()), bytes.data(), bytes.size());
+        if (written == size) {
+            return SerialFailure::None;
+        }
+        if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            deviceFailed();
+            return SerialFailure::WriteFailed;
+        }
+        bytes = bytes.subspan(static_cast<std::size_t>(std::max<ssize_t>(written, 0)));
+    }
+    const auto left = static_cast<qint64>(bytes.size());
+#else
+    const qint64 left = size;
+#endif
+    if (port_.write(reinterpret_cast<const char*>(bytes.data()), left) != left) {
         return giveUp();
     }
     using Clock = std::chrono::steady_clock;
