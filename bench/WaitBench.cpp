@@ -35,6 +35,33 @@ double CpuShare(Work&& work) {
     return 100.0 * (CpuSeconds() - cpu) / wall;
 }
 
+// Rounds of: a second thread writes 6 bytes to the terminal after a varying pause while
+// `await` waits for them; the time from the write to await's return, in microseconds.
+// Rounds where await does not return true are left out.
+template <typename Await>
+std::vector<double> LatencyRoundsUs(int masterFd, int rounds, Await&& await) {
+    std::vector<double> latencyUs;
+    for (int round = 0; round < rounds; ++round) {
+        Steady::time_point written;
+        std::thread writer([&] {
+            std::this_thread::sleep_for(std::chrono::microseconds(1000 + (round % 7) * 700));
+            const unsigned char ack[6] = {27, 29, 0, 16, 1, 170};
+            written = Steady::now();
+            if (write(masterFd, ack, sizeof ack) != static_cast<ssize_t>(sizeof ack)) {
+                std::perror("write");
+            }
+        });
+        const bool got = await();
+        const Steady::time_point returned = Steady::now();
+        writer.join();
+        if (got) {
+            latencyUs.push_back(
+                std::chrono::duration<double, std::micro>(returned - written).count());
+        }
+    }
+    return latencyUs;
+}
+
 // The same rounds with nothing but ppoll and read on the terminal: what the kernel and
 // the scheduler cost, so that the tool's share of the latency can be told apart.
 std::vector<double> BaselineLatencyUs(int rounds) {
@@ -44,15 +71,7 @@ std::vector<double> BaselineLatencyUs(int rounds) {
     tcgetattr(slave, &raw);
     cfmakeraw(&raw);
     tcsetattr(slave, TCSANOW, &raw);
-    std::vector<double> latencyUs;
-    for (int round = 0; round < rounds; ++round) {
-        Steady::time_point written;
-        std::thread writer([&] {
-            std::this_thread::sleep_for(std::chrono::microseconds(1000 + (round % 7) * 700));
-            const unsigned char ack[6] = {27, 29, 0, 16, 1, 170};
-            written = Steady::now();
-            (void)!write(pty.master(), ack, sizeof ack);
-        });
+    const std::vector<double> latencyUs = LatencyRoundsUs(pty.master(), rounds, [&] {
         std::size_t got = 0;
         unsigned char buffer[64];
         while (got < 6) {
@@ -61,10 +80,8 @@ std::vector<double> BaselineLatencyUs(int rounds) {
             const ssize_t n = read(slave, buffer, sizeof buffer);
             got += n > 0 ? static_cast<std::size_t>(n) : 0;
         }
-        const Steady::time_point returned = Steady::now();
-        writer.join();
-        latencyUs.push_back(std::chrono::duration<double, std::micro>(returned - written).count());
-    }
+        return true;
+    });
     close(slave);
     return latencyUs;
 }
@@ -82,27 +99,11 @@ void MeasureWaits(Table& table, int runs) {
         return;
     }
 
-    // A second thread writes the awaited 6 bytes after a varying pause.
     constexpr int kRounds = 300;
-    std::vector<double> latencyUs;
-    for (int round = 0; round < kRounds; ++round) {
-        Steady::time_point written;
-        std::thread writer([&] {
-            std::this_thread::sleep_for(std::chrono::microseconds(1000 + (round % 7) * 700));
-            const unsigned char ack[6] = {27, 29, 0, 16, 1, 170};
-            written = Steady::now();
-            if (write(pty.master(), ack, sizeof ack) != static_cast<ssize_t>(sizeof ack)) {
-                std::perror("write");
-            }
-        });
+    const std::vector<double> latencyUs = LatencyRoundsUs(pty.master(), kRounds, [&] {
         (void)WaitSerialBytes(rig.ctx, 6, 1.0);
-        const Steady::time_point returned = Steady::now();
-        writer.join();
-        if (rig.state.SerialReplyReceived == 1) {
-            latencyUs.push_back(
-                std::chrono::duration<double, std::micro>(returned - written).count());
-        }
-    }
+        return rig.state.SerialReplyReceived == 1;
+    });
     const Spread latency = SpreadOf(latencyUs);
     const Spread baseline = SpreadOf(BaselineLatencyUs(kRounds));
     table.addAtMost("5. WaitSerialBytes: last byte to return, median", latencyUs, 50, " us", 0);
