@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 GENERATOR ?= Ninja
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: deps build run test screenshot demo bench bench-firmware package clean
+.PHONY: deps build run test screenshot demo bench package clean
 
 deps:
 	@scripts/install-deps
@@ -29,12 +29,8 @@ demo: build
 	$(BUILD_DIR)/rq4720-demo
 
 bench: build
-	$(BUILD_DIR)/bench/rq4720-bench-waits
+	$(BUILD_DIR)/bench/rq4720-bench
 	$(BUILD_DIR)/bench/rq4720-bench-testmode
-
-# About two minutes: a 32767-byte firmware update on each link in real time.
-bench-firmware: build
-	$(BUILD_DIR)/bench/rq4720-bench-firmware
 
 # The Debian package: $(BUILD_DIR)/rq4720-tool_<version>_<arch>.deb
 package: build

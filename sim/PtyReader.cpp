@@ -2,6 +2,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 #include <termios.h>
 #include <unistd.h>
 
@@ -133,6 +136,10 @@ void PtyReader::wake() const {
 }
 
 void PtyReader::run() {
+#ifdef __linux__
+    // A reply is due to the microsecond; the default timer slack would add 50 us to each.
+    ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
     bool hungUp = true;
     for (;;) {
         Duration wait = kIdlePoll;
@@ -186,11 +193,16 @@ void PtyReader::readFromHost() {
     const int baud = terminalBaud();
     const std::lock_guard lock(mutex_);
     const Duration now = Now();
+    if (lastWrite_ && turnarounds_.size() < kMaxTurnarounds) {
+        turnarounds_.push_back(now - *lastWrite_);
+    }
+    lastWrite_.reset();
     // At another rate the reader sees only noise and keeps quiet. The terminal hands the
     // bytes over at once; on a line the last one arrives after 10 bits a byte.
     if (baud != 0 && baud == model_.serialBaud(now)) {
-        const Duration arrival =
-            now + std::chrono::duration_cast<Duration>(std::chrono::seconds(1) * count * 10) / baud;
+        const Duration line =
+            std::chrono::duration_cast<Duration>(std::chrono::seconds(1) * count * 10) / baud;
+        const Duration arrival = now + (model_.config().lineTime ? line : Duration{});
         model_.receiveSerial(std::span(buffer.data(), static_cast<std::size_t>(count)), arrival);
     }
 }
@@ -212,7 +224,27 @@ void PtyReader::sendDue(bool hungUp) {
             }
             offset += static_cast<std::size_t>(written);
         }
+        if (recordTurnarounds_) {
+            lastWrite_ = Now();
+            lateness_ += std::max(Duration{}, *lastWrite_ - chunk.at);
+        }
     }
+}
+
+void PtyReader::recordTurnarounds() {
+    const std::lock_guard lock(mutex_);
+    recordTurnarounds_ = true;
+    turnarounds_.reserve(kMaxTurnarounds);
+}
+
+Duration PtyReader::lateness() const {
+    const std::lock_guard lock(mutex_);
+    return lateness_;
+}
+
+std::vector<Duration> PtyReader::takeTurnarounds() {
+    const std::lock_guard lock(mutex_);
+    return std::exchange(turnarounds_, {});
 }
 
 }  // namespace rq::sim

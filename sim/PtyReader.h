@@ -1,9 +1,11 @@
 #pragma once
 
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "Faults.h"
 #include "ReaderConfig.h"
@@ -54,6 +56,16 @@ class PtyReader {
         return std::forward<F>(f)(model_);
     }
 
+    // From now on, the time from each write of the reader to the next bytes it reads: the
+    // host's turnaround, the terminal both ways included. Taken (and emptied) by
+    // takeTurnarounds(); at most kMaxTurnarounds are kept.
+    void recordTurnarounds();
+    [[nodiscard]] std::vector<Duration> takeTurnarounds();
+    // With recording on: how much later than due the reader's bytes went out, in all
+    // (the thread's own wake-up delay, which a real reader does not have).
+    [[nodiscard]] Duration lateness() const;
+    static constexpr std::size_t kMaxTurnarounds = 1 << 20;
+
     // The reader's clock: std::chrono::steady_clock.
     [[nodiscard]] static Duration Now();
     // The rate the terminal runs at now; 0 when it is none of the reader's rates.
@@ -77,6 +89,10 @@ class PtyReader {
     UniqueFd wakeRead_;
     UniqueFd wakeWrite_;
     std::string slavePath_;
+    bool recordTurnarounds_ = false;
+    std::optional<Duration> lastWrite_;
+    std::vector<Duration> turnarounds_;
+    Duration lateness_{};
     std::thread thread_;
 };
 

@@ -33,6 +33,9 @@ struct ReaderConfig {
 
     // From the end of a request to the start of the reply.
     Duration replyLatency = std::chrono::milliseconds(2);
+    // RS232 bytes take their line time (10 bits a byte at the rate); off, they arrive at
+    // once, which leaves only the host's own turnaround to measure.
+    bool lineTime = true;
     // After an erase over USB the reader is off the bus this long.
     Duration usbRebootTime = std::chrono::seconds(3);
     // After an erase over RS232 the reader sends its ready byte at 9600 baud this late.

@@ -230,6 +230,9 @@ void ReaderModel::sendSerial(std::optional<std::uint8_t> command, Bytes bytes, D
     if (bytes.empty()) {
         return;
     }
+    const auto line = [&](std::size_t count) {
+        return config_.lineTime ? TransmissionTime(count, baud) : Duration{};
+    };
     const auto queue = [&](SerialChunk chunk) {
         const auto later = std::upper_bound(
             serialOut_.begin(), serialOut_.end(), chunk.at,
@@ -237,13 +240,13 @@ void ReaderModel::sendSerial(std::optional<std::uint8_t> command, Bytes bytes, D
         serialOut_.insert(later, std::move(chunk));
     };
     if (firstPiece > 0 && firstPiece < bytes.size()) {
-        queue({at + TransmissionTime(firstPiece, baud), baud,
+        queue({at + line(firstPiece), baud,
                Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(firstPiece))});
-        queue({at + TransmissionTime(bytes.size(), baud) + gap, baud,
+        queue({at + line(bytes.size()) + gap, baud,
                Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(firstPiece), bytes.end())});
         return;
     }
-    queue({at + TransmissionTime(bytes.size(), baud), baud, std::move(bytes)});
+    queue({at + line(bytes.size()), baud, std::move(bytes)});
 }
 
 std::uint8_t ReaderModel::flashAnswer(Duration at, int baud) {

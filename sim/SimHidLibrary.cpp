@@ -98,8 +98,18 @@ std::uint16_t SimHidLibrary::HidDevice_GetOutputReportBufferLength(HidDeviceRef 
     return entry ? entry->options.outputReportLength : 0;
 }
 
+Duration SimHidLibrary::nextFrame(Duration time) const {
+    if (interval_ <= Duration::zero()) {
+        return time;
+    }
+    return (time / interval_ + 1) * interval_;
+}
+
 std::uint8_t SimHidLibrary::HidDevice_SetOutputReport_Interrupt(
     HidDeviceRef device, std::span<const std::uint8_t> report) {
+    if (interval_ > Duration::zero()) {
+        clock_.sleepUntil(nextFrame(clock_.now()));
+    }
     SentReport record{kNoDevice, Bytes(report.begin(), report.end()), clock_.now(), 0};
     Device* entry = deviceFor(device);
     if (!entry) {
@@ -139,7 +149,10 @@ std::uint8_t SimHidLibrary::HidDevice_GetInputReport_Interrupt(HidDeviceRef devi
     // read and leaves the rest of the buffer as it was.
     for (std::uint32_t k = 0; k < numberOfReports; ++k) {
         const Duration deadline = clock_.now() + readTimeout_;
-        const auto next = entry->reader->nextInputReportTime();
+        auto next = entry->reader->nextInputReportTime();
+        if (next && interval_ > Duration::zero()) {
+            next = nextFrame(*next);
+        }
         if (!next || *next > deadline) {
             clock_.sleepUntil(deadline);
             record.status = kHidTransferTimeout;

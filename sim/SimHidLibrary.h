@@ -39,6 +39,12 @@ class SimHidLibrary final : public HidLibrary {
     // Plugs a reader in; it must outlive the library. Devices are numbered 0, 1, ... in
     // the order attached, which is also the order the library enumerates them.
     std::size_t attach(ReaderModel& reader, HidDeviceOptions options = {});
+    // Interrupt transfers in frames of this length, as on a real bus (1 ms at full
+    // speed): an output report goes out at the next frame boundary, and an input report
+    // is read no earlier than the boundary after the one it was ready in. Zero (the
+    // default) delivers everything at once.
+    void setInterruptInterval(Duration interval) { interval_ = interval; }
+
     // Takes a device off the bus (its handles die) or puts it back.
     void unplug(std::size_t device);
     void plugIn(std::size_t device);
@@ -106,6 +112,9 @@ class SimHidLibrary final : public HidLibrary {
 
     Clock& clock_;
     Duration readTimeout_;
+    Duration interval_{};
+    // The frame boundary after `time`; `time` itself without framing.
+    [[nodiscard]] Duration nextFrame(Duration time) const;
     std::vector<Device> devices_;
     std::map<HidDeviceRef, Handle> handles_;
     HidDeviceRef nextRef_ = 1;

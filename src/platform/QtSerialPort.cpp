@@ -17,6 +17,10 @@
 #include <cerrno>
 #include <ctime>
 #endif
+#ifdef __linux__
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#endif
 
 namespace rq {
 namespace {
@@ -77,6 +81,20 @@ Readiness PollInput(int fd, std::chrono::nanoseconds wait) {
 // (and TIOCEXCL does not stop root).
 bool TakeExclusive(int fd) {
     return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+}
+
+// USB-serial adapters hold received bytes for a latency timer (16 ms on common ones)
+// before passing them on; each answer of an RS232 flash would wait that long. Low-latency
+// mode passes them on at once. Drivers and pseudo-terminals that do not know it refuse,
+// which changes nothing.
+void RequestLowLatency([[maybe_unused]] int fd) {
+#ifdef __linux__
+    serial_struct serial{};
+    if (::ioctl(fd, TIOCGSERIAL, &serial) == 0 && (serial.flags & ASYNC_LOW_LATENCY) == 0) {
+        serial.flags |= ASYNC_LOW_LATENCY;
+        (void)::ioctl(fd, TIOCSSERIAL, &serial);
+    }
+#endif
 }
 #endif
 
@@ -222,6 +240,7 @@ SerialFailure QtSerialPort::open() {
         port_.clearError();
         return SerialFailure::OpenFailed;
     }
+    RequestLowLatency(static_cast<int>(port_.handle()));
 #endif
     // Some adapters power the line driver from DTR. Pseudo-terminals have no modem lines
     // and refuse; that is no reason to fail.
@@ -334,7 +353,26 @@ SerialFailure QtSerialPort::output(std::span<const std::uint8_t> bytes) {
         }
         return SerialFailure::WriteFailed;
     };
-    if (port_.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
+#ifndef _WIN32
+    // With nothing queued in Qt, the bytes go straight to the device: one system call
+    // instead of Qt's queue, its poll for room and its write (a flash writes 32767 frames).
+    if (port_.bytesToWrite() == 0) {
+        const ssize_t written =
+            ::write(static_cast<int>(port_.handle()), bytes.data(), bytes.size());
+        if (written == size) {
+            return SerialFailure::None;
+        }
+        if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            deviceFailed();
+            return SerialFailure::WriteFailed;
+        }
+        bytes = bytes.subspan(static_cast<std::size_t>(std::max<ssize_t>(written, 0)));
+    }
+    const auto left = static_cast<qint64>(bytes.size());
+#else
+    const qint64 left = size;
+#endif
+    if (port_.write(reinterpret_cast<const char*>(bytes.data()), left) != left) {
         return giveUp();
     }
     using Clock = std::chrono::steady_clock;

@@ -25,9 +25,15 @@ void SteadyClock::sleepUntil(Duration deadline) {
 }
 
 void SteadyClock::keepAlive() {
-    if (hook_) {
-        hook_();
+    if (!hook_) {
+        return;
     }
+    const Duration current = now();
+    if (lastHook_ != Duration::min() && current - lastHook_ < kHookInterval) {
+        return;
+    }
+    lastHook_ = current;
+    hook_();
 }
 
 }  // namespace rq

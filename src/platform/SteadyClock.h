@@ -19,9 +19,14 @@ class SteadyClock final : public Clock {
 
     // Longest time spent in the OS between two hook calls.
     static constexpr Duration kSlice = std::chrono::milliseconds(15);
+    // The hook runs at most this often: a wait that loops quickly (a flash exchanges a
+    // byte every few hundred microseconds) would otherwise spend its time in the event
+    // loop. Still well over the display's frame rate.
+    static constexpr Duration kHookInterval = std::chrono::milliseconds(4);
 
   private:
     std::function<void()> hook_;
+    Duration lastHook_ = Duration::min();
 };
 
 }  // namespace rq

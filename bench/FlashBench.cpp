@@ -1,0 +1,145 @@
+// The firmware transfer, the part of an update that grows with the image: 32767 bytes
+// against the simulated reader in real time, timed from the "Total ... Writing:" line to
+// the end of the update. Over RS232 through the real Qt binding and the pseudo-terminal
+// reader, which paces every byte at the wire time of 57600 baud (or not at all, to
+// measure the tool's turnaround); over USB through the simulated HID library in 1 ms
+// interrupt frames.
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "BenchRows.h"
+#include "PtyReader.h"
+#include "SampleFirmware.h"
+#include "SimulatedUsbReader.h"
+#include "TimingLog.h"
+#include "firmware/UpdateFirmware.h"
+
+namespace rq::bench {
+namespace {
+
+using sim::Duration;
+
+constexpr int kImageLength = 32767;
+// Each data frame: 2 bytes out, 1 back, 10 bits a byte.
+constexpr double kWireSeconds = kImageLength * 3 * 10 / 57600.0;
+// Each 6-byte block: an output report and an input report, a 1 ms frame each.
+constexpr double kUsbLimitSeconds = (kImageLength + 5) / 6 * 2e-3;
+
+struct Transfer {
+    double seconds = 0;
+    double wholeSeconds = 0;       // the whole update: search, erase, reconnect, transfer
+    double readerLateSeconds = 0;  // the simulated reader's own wake-up delays
+    double cpuShare = 0;           // percent of one core, the tool's thread
+    bool ok = false;
+};
+
+Transfer Flash(HidLibrary& hid, SerialPort& serial, const std::string& path,
+               const sim::Bytes& image, const std::function<sim::Bytes()>& readerImage) {
+    ProgramState state;
+    ReaderSettings settings;
+    TimingLog log;
+    testing::FakeDialogs dialogs;  // confirms the update
+    SteadyClock clock{[] {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                        QEventLoop::ExcludeSocketNotifiers);
+    }};
+    OperationContext ctx{state, settings, log, dialogs, hid, serial, clock};
+    state.ChosenFilePath = path;
+    const Steady::time_point start = Steady::now();
+    UpdateFirmware(ctx);
+    const Steady::time_point end = Steady::now();
+    const double wall = std::chrono::duration<double>(end - log.transferStart).count();
+    const double cpu = ThreadCpuSeconds() - log.transferStartCpu;
+    return {wall, std::chrono::duration<double>(end - start).count(), 0, 100.0 * cpu / wall,
+            readerImage() == image};
+}
+
+}  // namespace
+
+void MeasureFlash(Table& table, int runs) {
+    const sim::Bytes image = sim::MakeSampleFirmware(kImageLength, "Bench image V9.99");
+    const auto path = std::filesystem::temp_directory_path() / "rq4720-bench-flash.bin";
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(image.data()),
+               static_cast<std::streamsize>(image.size()));
+
+    const auto rs232 = [&](bool lineTime, std::vector<Duration>* turnarounds) {
+        sim::ReaderConfig config;
+        config.replyLatency = Duration{};
+        config.lineTime = lineTime;
+        sim::PtyReader reader(config);
+        setenv("RQ4720_SERIAL_PORTS", reader.slavePath().c_str(), 1);
+        reader.recordTurnarounds();
+        testing::NoHidLibrary hid;
+        QtSerialPort serial;
+        Transfer t = Flash(hid, serial, path.string(), image, [&] {
+            return reader.withReader([](sim::ReaderModel& m) { return m.image(); });
+        });
+        t.readerLateSeconds = std::chrono::duration<double>(reader.lateness()).count();
+        if (turnarounds != nullptr) {
+            *turnarounds = reader.takeTurnarounds();
+        }
+        return t;
+    };
+
+    std::vector<double> paced;
+    std::vector<double> pacedWithoutReaderDelay;
+    std::vector<double> pacedCpu;
+    std::vector<double> turnaroundUs;
+    std::vector<double> usb;
+    std::vector<double> wholeRs232;
+    std::vector<double> wholeUsb;
+    bool allOk = true;
+    for (int run = 0; run < runs; ++run) {
+        const Transfer p = rs232(true, nullptr);
+        paced.push_back(p.seconds / kWireSeconds);
+        wholeRs232.push_back(p.wholeSeconds);
+        pacedWithoutReaderDelay.push_back((p.seconds - p.readerLateSeconds) / kWireSeconds);
+        pacedCpu.push_back(p.cpuShare);
+        std::vector<Duration> turnarounds;
+        const Transfer u = rs232(false, &turnarounds);
+        for (const Duration d : turnarounds) {
+            turnaroundUs.push_back(std::chrono::duration<double, std::micro>(d).count());
+        }
+
+        SteadyClock clock;
+        sim::ReaderConfig config;
+        config.replyLatency = Duration{};
+        sim::SimulatedUsbReader reader(clock, config);
+        reader.simLibrary().setInterruptInterval(std::chrono::milliseconds(1));
+        testing::NoSerialPort serial;
+        const Transfer b = Flash(reader.library(), serial, path.string(), image,
+                                 [&] { return reader.reader().image(); });
+        usb.push_back(b.seconds / kUsbLimitSeconds);
+        wholeUsb.push_back(b.wholeSeconds);
+        allOk = allOk && p.ok && u.ok && b.ok;
+    }
+    std::filesystem::remove(path);
+    if (!allOk) {
+        table.add({"1-3. firmware transfers", "a reader's image differs from the file", "identical",
+                   false});
+    }
+    table.addAtMost(
+        "1. RS232 flash, paced at 57600 baud: time / wire time (" + Format(kWireSeconds, 2) + " s)",
+        paced, 1.05, "", 3);
+    table.addAtMost("1. (the same less the simulated reader's own wake-up delays)",
+                    pacedWithoutReaderDelay, 1.05, "", 3);
+    const Spread t = SpreadOf(turnaroundUs);
+    table.add({"2. RS232 flash unpaced: reader's answer to the next frame",
+               Format(t.median, 1) + " us median (p99 " + Format(t.p99, 0) +
+                   " us, n=" + std::to_string(turnaroundUs.size()) + ")",
+               "<= 30 us", t.median <= 30});
+    table.addAtMost("1. (processor time of the tool during the paced RS232 flash)", pacedCpu, 100,
+                    " %", 1);
+    table.addAtMost(
+        "3. USB flash, 1 ms frames: time / frame limit (" + Format(kUsbLimitSeconds, 2) + " s)",
+        usb, 1.02, "", 3);
+    // For people: the whole update as the operator sees it, reboot waits included.
+    table.addAtMost("(whole 32767-byte update over RS232, paced)", wholeRs232, 60, " s", 1);
+    table.addAtMost("(whole 32767-byte update over USB, 1 ms frames)", wholeUsb, 60, " s", 1);
+}
+
+}  // namespace rq::bench
