@@ -19,7 +19,7 @@ namespace rq::cli {
 namespace {
 
 constexpr std::string_view kFlashNotice =
-    "\nrq4720-cli: a firmware update is not cut off; it runs to its end\n";
+    "\nrq4720-cli: Ctrl-C does not cut a firmware update off\n";
 
 int BadUsage(Console& console, std::string_view problem) {
     console.err << "rq4720-cli: " << problem << "\n" << UsageText() << std::flush;
