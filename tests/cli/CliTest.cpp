@@ -224,7 +224,7 @@ TEST_F(Cli, MonitorShowsTheIdsUntilCtrlC) {
         }
     });
     poll.start(20ms);
-    QTimer::singleShot(10s, [] { std::raise(SIGINT); });  // never hang the suite
+    QTimer::singleShot(10s, &poll, [] { std::raise(SIGINT); });  // never hang the suite
 
     const Run monitor = run({"monitor"});
     EXPECT_EQ(monitor.status, 0) << monitor.err;
