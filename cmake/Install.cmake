@@ -19,6 +19,16 @@ foreach(size 16 24 32 48 64 128 256)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
             RENAME rq4720-tool.png)
 endforeach()
-install(FILES ${packaging}/rq4720-tool.1 ${packaging}/rq4720-cli.1
-        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Man pages go out compressed, as Debian's man-db expects them.
+find_program(RQ_GZIP gzip REQUIRED)
+set(pages)
+foreach(page rq4720-tool.1 rq4720-cli.1)
+    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/${page}.gz
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+        COMMAND ${RQ_GZIP} -9 -n -c ${packaging}/${page} > ${CMAKE_BINARY_DIR}/man/${page}.gz
+        DEPENDS ${packaging}/${page} VERBATIM)
+    list(APPEND pages ${CMAKE_BINARY_DIR}/man/${page}.gz)
+endforeach()
+add_custom_target(rq_man_pages ALL DEPENDS ${pages})
+install(FILES ${pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${packaging}/70-rq4720.rules DESTINATION ${RQ_UDEV_RULES_DIR})
