@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 GENERATOR ?= Ninja
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: deps build run test screenshot demo bench package clean
+.PHONY: deps build run test test-asan fuzz screenshot demo bench package clean
 
 deps:
 	@scripts/install-deps
@@ -19,6 +19,24 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	cmake -S . -B $(BUILD_DIR)-asan -G $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRQ_SANITIZE=ON
+	cmake --build $(BUILD_DIR)-asan -j $(JOBS)
+	cd $(BUILD_DIR)-asan && QT_QPA_PLATFORM=offscreen \
+	    ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+	    LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
+	    UBSAN_OPTIONS=print_stacktrace=1 \
+	    ctest --output-on-failure -j $(JOBS)
+
+# Every fuzz target for FUZZ_SECONDS (default 60) with clang's libFuzzer.
+FUZZ_SECONDS ?= 60
+fuzz:
+	@scripts/install-deps --with-fuzz
+	CXX=clang++-14 cmake -S . -B $(BUILD_DIR)-fuzz -G $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRQ_BUILD_FUZZ=ON
+	cmake --build $(BUILD_DIR)-fuzz -j $(JOBS) --target $$(sed 's/^/fuzz_/' $(BUILD_DIR)-fuzz/fuzz/targets.txt)
+	FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/fuzz $(BUILD_DIR)-fuzz
 
 screenshot:
 	@scripts/install-deps --with-screenshot

@@ -3,9 +3,9 @@
 // can show. Built with libFuzzer under clang (RQ_BUILD_FUZZ=ON); otherwise the same
 // entry point is driven by ReplayMain.cpp over files, so the corpus runs in the tests.
 #include <cstdint>
-#include <cstdlib>
 #include <span>
 
+#include "FuzzChecks.h"
 #include "OperationRig.h"
 #include "ScriptedReader.h"
 #include "core/Text.h"
@@ -16,22 +16,8 @@ namespace {
 
 using rq::testing::Bytes;
 
-void Require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-void CheckShowable(const rq::ReaderSettings& s) {
-    for (const std::string* t : {&s.prefix, &s.postfix, &s.onRemove}) {
-        Require(rq::text::CharacterCount(*t) <= rq::kMaxFieldCharacters);
-    }
-    Require(s.startFrom >= 1 && s.startFrom <= 16);
-    Require(s.charCount >= 1 && s.charCount <= 16);
-    Require(s.delimiter >= 0 && s.delimiter <= 4);
-    Require(!rq::BaudNames.at(static_cast<std::size_t>(s.baudCode)).empty());
-    Require(s.capsLockEnabled || !s.capsLock);
-}
+using rq::fuzz::CheckShowable;
+using rq::fuzz::Require;
 
 // First byte: bit 0 revision B, bit 1 serial instead of USB, bits 2-3 the operation,
 // bits 4-7 the HID read status. The rest is the reply.

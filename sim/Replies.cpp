@@ -25,14 +25,12 @@ std::optional<std::size_t> ApplicationFrameLength(std::uint8_t command) {
 namespace {
 
 // Settings block offsets.
-constexpr std::size_t kBaudCode = 0;
 constexpr std::size_t kDelimiter = 2;
 constexpr std::size_t kStartFrom = 3;
 constexpr std::size_t kCharCount = 4;
 constexpr std::size_t kPrefix = 5;  // length byte, then 7 characters
 constexpr std::size_t kPostfix = 13;
 constexpr std::size_t kOnRemove = 21;
-constexpr std::size_t kBuzzer = 29;
 constexpr std::size_t kTextWidth = 7;
 
 // A header followed by more bytes. Built with push_back: GCC 12 at -O3 warns falsely
