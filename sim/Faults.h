@@ -11,9 +11,9 @@ namespace rq::sim {
 // What can go wrong with a reader, for tests and demonstrations. A frame is one output
 // report on USB and one complete command frame on RS232.
 struct Faults {
-    // The reply faults (wrongByte, shortReply, extraLatency, splitReply) touch only the
-    // replies to this command code (0x00 identify, 0x01 version, 0x1C read settings, 0x1D
-    // write settings, 0x21 reset, 0xA8 flash mode); every reply when unset.
+    // The reply faults (wrongByte to flood) touch only the replies to this command code
+    // (0x00 identify, 0x01 version, 0x1C read settings, 0x1D write settings, 0x21 reset,
+    // 0xA8 flash mode); every reply when unset.
     std::optional<std::uint8_t> onlyCommand;
 
     // The reader takes this many frames and then ignores everything: no effect, no reply.
@@ -41,6 +41,12 @@ struct Faults {
         Duration gap{};
     };
     std::optional<Split> splitReply;
+    // The reply goes out twice, back to back.
+    bool replyTwice = false;
+    // A reader gone wild: from the moment its reply leaves, it sends junk (0x55) for this
+    // long at full speed (USB: a report a millisecond; RS232: back to back at the line
+    // rate), mixed with its replies.
+    Duration flood{};
 
     // Replaces the answer to the identify command (USB handshake, RS232 probe) by these
     // bytes, sent as one piece; e.g. an 11-byte probe answer.

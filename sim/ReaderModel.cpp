@@ -14,6 +14,9 @@ namespace {
 
 // Interrupt reports leave the reader one per millisecond.
 constexpr Duration kReportInterval = std::chrono::milliseconds(1);
+// What a flooding reader sends, and in pieces of how many bytes on RS232.
+constexpr std::uint8_t kJunk = 0x55;
+constexpr std::size_t kJunkPiece = 16;
 
 // True when the frame continues with exactly these bytes after ESC and its code.
 bool Arguments(std::span<const std::uint8_t> frame, std::initializer_list<std::uint8_t> expected) {
@@ -194,16 +197,36 @@ void ReaderModel::sendReports(std::uint8_t command, Bytes reports, Duration at) 
                       reports.end(), 0);
             reports.resize(kept * kReportSize);
         }
+        if (faults_.replyTwice) {
+            const std::size_t once = reports.size();
+            reports.reserve(2 * once);
+            for (std::size_t i = 0; i < once; ++i) {
+                reports.push_back(reports[i]);
+            }
+        }
+    }
+    const auto queue = [this](const TimedReport& report) {
+        const auto later = std::upper_bound(
+            usbOut_.begin(), usbOut_.end(), report.at,
+            [](Duration time, const TimedReport& queued) { return time < queued.at; });
+        usbOut_.insert(later, report);
+    };
+    if (faultsHit(command)) {
+        // Junk first, so that a reply report due at the same moment comes after it.
+        TimedReport junk;
+        junk.bytes.fill(kJunk);
+        junk.bytes[0] = 0;
+        for (Duration t{}; t < faults_.flood; t += kReportInterval) {
+            junk.at = at + t;
+            queue(junk);
+        }
     }
     for (std::size_t start = 0; start + kReportSize <= reports.size(); start += kReportSize) {
         TimedReport report;
         report.at = at + kReportInterval * static_cast<std::int64_t>(start / kReportSize);
         std::copy_n(reports.begin() + static_cast<std::ptrdiff_t>(start), kReportSize,
                     report.bytes.begin());
-        const auto later = std::upper_bound(
-            usbOut_.begin(), usbOut_.end(), report.at,
-            [](Duration time, const TimedReport& queued) { return time < queued.at; });
-        usbOut_.insert(later, report);
+        queue(report);
     }
 }
 
@@ -214,8 +237,13 @@ void ReaderModel::sendSerial(std::optional<std::uint8_t> command, Bytes bytes, D
     }
     std::size_t firstPiece = bytes.size();
     Duration gap{};
+    Duration floodStart = at;
     if (faultsHit(command)) {
         at += faults_.extraLatency;
+        floodStart = at;
+        if (faults_.flood > Duration::zero()) {
+            at += TransmissionTime(kJunkPiece, baud);  // the line is busy with junk first
+        }
         if (faults_.wrongByte && faults_.wrongByte->index < bytes.size()) {
             bytes[faults_.wrongByte->index] = faults_.wrongByte->value;
         }
@@ -226,9 +254,15 @@ void ReaderModel::sendSerial(std::optional<std::uint8_t> command, Bytes bytes, D
             firstPiece = faults_.splitReply->firstBytes;
             gap = faults_.splitReply->gap;
         }
-    }
-    if (bytes.empty()) {
-        return;
+        if (faults_.replyTwice) {
+            // Sent again as a piece of its own right after the first.
+            firstPiece = std::min(firstPiece, bytes.size());
+            const std::size_t once = bytes.size();
+            bytes.reserve(2 * once);
+            for (std::size_t i = 0; i < once; ++i) {
+                bytes.push_back(bytes[i]);
+            }
+        }
     }
     const auto line = [&](std::size_t count) {
         return config_.lineTime ? TransmissionTime(count, baud) : Duration{};
@@ -239,6 +273,15 @@ void ReaderModel::sendSerial(std::optional<std::uint8_t> command, Bytes bytes, D
             [](Duration time, const SerialChunk& queued) { return time < queued.at; });
         serialOut_.insert(later, std::move(chunk));
     };
+    if (faultsHit(command)) {
+        for (std::size_t sent = kJunkPiece; TransmissionTime(sent, baud) <= faults_.flood;
+             sent += kJunkPiece) {
+            queue({floodStart + TransmissionTime(sent, baud), baud, Bytes(kJunkPiece, kJunk)});
+        }
+    }
+    if (bytes.empty()) {
+        return;
+    }
     if (firstPiece > 0 && firstPiece < bytes.size()) {
         queue({at + line(firstPiece), baud,
                Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(firstPiece))});
