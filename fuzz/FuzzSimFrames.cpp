@@ -16,9 +16,9 @@ using namespace std::chrono_literals;
 
 }  // namespace
 
-// Input: one byte of flags (bit 0 revision A), then chunks: a length byte (bit 7 set:
-// a USB output report of the following 8 bytes; clear: that many serial bytes) and a
-// time step of 1 to 256 ms before the chunk.
+// Input: one byte of flags (bit 0 revision A, bit 1 replies twice, bit 2 floods), then chunks: a
+// length byte (bit 7 set: a USB output report of the following 8 bytes; clear: that many serial
+// bytes) and a time step of 1 to 256 ms before the chunk.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) {
         return 0;
@@ -26,6 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     rq::sim::ReaderConfig config;
     config.revision = (data[0] & 1) != 0 ? rq::sim::Revision::A : rq::sim::Revision::B;
     rq::sim::ReaderModel reader(config);
+    // Replies twice, or with a flood ahead of them: the queues stay in time order.
+    reader.faults().replyTwice = (data[0] & 2) != 0;
+    reader.faults().flood = (data[0] & 4) != 0 ? rq::sim::Duration(20ms) : rq::sim::Duration{};
 
     std::span<const std::uint8_t> rest(data + 1, size - 1);
     rq::sim::Duration now{};
@@ -49,8 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         while (const auto report = reader.takeInputReport()) {
             Require(report->bytes[0] == 0);  // the reader's reports are unnumbered
         }
+        rq::sim::Duration last{};
         for (const rq::sim::SerialChunk& chunk : reader.takeSerialOutput(now + 10s)) {
-            Require(chunk.baud > 0 && chunk.at <= now + 10s);
+            Require(chunk.baud > 0 && chunk.at <= now + 10s && chunk.at >= last);
+            last = chunk.at;
         }
     }
     Require(reader.image().size() <= size);  // every image byte came in with the input

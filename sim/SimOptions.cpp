@@ -85,8 +85,12 @@ std::string ApplyFault(std::string_view text, Faults& faults) {
         faults.neverReconnect = true;
         return {};
     }
+    if (name == "twice" && equals == std::string_view::npos) {
+        faults.replyTwice = true;
+        return {};
+    }
     if (name == "silent-after" || name == "vanish-after" || name == "short" || name == "slow" ||
-        name == "version-excess") {
+        name == "flood" || name == "version-excess") {
         const auto number = Number(value);
         if (!number || *number > 1'000'000) {
             return bad;
@@ -100,6 +104,8 @@ std::string ApplyFault(std::string_view text, Faults& faults) {
             faults.shortReply = static_cast<std::size_t>(n);
         } else if (name == "slow") {
             faults.extraLatency = Milliseconds(n);
+        } else if (name == "flood") {
+            faults.flood = Milliseconds(n);
         } else {
             faults.versionLengthExcess = n;
         }
@@ -237,6 +243,8 @@ Faults (a frame is one complete command frame):
   short=K             only the first K bytes of a reply
   slow=MS             replies MS milliseconds later
   split=K:MS          the first K bytes of a reply, the rest MS milliseconds later
+  twice               every reply twice, back to back
+  flood=MS            with a reply, junk (0x55) at full speed for MS milliseconds
   identify=HEX        answer the probe with these bytes, e.g. identify=1b0007343732304956420d
   version-excess=N    the version's length byte counts N bytes more than are sent
   no-reconnect        after an erase request the reader never comes back

@@ -46,7 +46,8 @@ TEST(SimOptions, FaultSwitches) {
          "--fault", "short=35",         "--fault", "slow=1500",
          "--fault", "split=20:300",     "--fault", "identify=1b 00 07 34 37 32 30 49 56 42 0d",
          "--fault", "version-excess=2", "--fault", "no-reconnect",
-         "--fault", "flash-ack=4:0x15"});
+         "--fault", "flash-ack=4:0x15", "--fault", "twice",
+         "--fault", "flood=2500"});
     ASSERT_EQ(parsed.error, "");
     const Faults& faults = parsed.options.faults;
     EXPECT_EQ(faults.silentAfterFrames, 3);
@@ -67,6 +68,8 @@ TEST(SimOptions, FaultSwitches) {
     ASSERT_TRUE(faults.flashAck);
     EXPECT_EQ(faults.flashAck->answer, 4);
     EXPECT_EQ(faults.flashAck->value, 0x15);
+    EXPECT_TRUE(faults.replyTwice);
+    EXPECT_EQ(faults.flood, 2500ms);
 }
 
 TEST(SimOptions, RefusesWhatItDoesNotKnow) {
