@@ -58,31 +58,27 @@ std::uint8_t CommandOf(Op op) {
     return kCommandOf.at(static_cast<std::size_t>(op));
 }
 
-// The longest the operation may take: the sum of the waits it can go through. The HID
-// library waits up to 0.5 s for each report it is asked for; the serial search 0.2 s on
-// port 3 at each of the four rates; a firmware update adds its own delays and time-outs.
+// The longest each operation may take, in seconds by Op and Link: the sum of the waits it
+// can go through. USB: the handshake's two reports at the HID library's 0.5 s each, then
+// 0.5 s for each report read (USB rigs have no serial ports to search). RS232: the serial
+// search's four 0.2 s waits on port 3, then its reply waits. An update adds its delays:
+// six seconds and 20 searches a second apart on USB; a second, the 6 s reboot wait, then
+// 1 or 2 s a frame on RS232.
+// clang-format off
+const std::array<std::array<double, 2>, 6> kBudgetSeconds = {{
+    {1 + 1 + 0.5, 0.8 + 1},        // write: a second's delay, the acknowledgement
+    {1 + 5 * 0.5, 0.8 + 1},        // read: five reports
+    {1 + 0.5, 0.8 + 1},            // reset
+    {1 + 9 * 0.5, 0.8 + 0.5},      // version: up to nine reports; the half-second pause
+    {1 + 6 + 20 * 2 + 0.5 + 1 + (kImageLength + 5) / 6 * 0.5,
+     0.8 + 1 + 6 + 1 + 1 + kImageLength * 2.0 + 2},
+    {1, 0.8},                      // test: the searches alone
+}};
+// clang-format on
+
 Clock::Duration Budget(Op op, Link link) {
-    // The handshake reads two reports; USB rigs have no serial ports to search.
-    const auto usb = [](double seconds) { return SecondsToDuration(1.0 + seconds); };
-    const auto rs232 = [](double seconds) { return SecondsToDuration(0.8 + seconds); };
-    switch (op) {
-        case Op::Write:
-            return link == Link::Usb ? usb(1.0 + 0.5) : rs232(1.0);
-        case Op::Read:
-            return link == Link::Usb ? usb(5 * 0.5) : rs232(1.0);
-        case Op::Reset:
-            return link == Link::Usb ? usb(0.5) : rs232(1.0);
-        case Op::Version:
-            return link == Link::Usb ? usb(9 * 0.5) : rs232(0.5);
-        case Op::Flash:
-            // USB: six seconds, 20 searches a second apart, command, length, the blocks.
-            // RS232: a second, the reboot, command, speed check, each byte, the end.
-            return link == Link::Usb ? usb(6 + 20 * 2.0 + 0.5 + 1.0 + (kImageLength + 5) / 6 * 0.5)
-                                     : rs232(1 + 6 + 1 + 1 + kImageLength * 2.0 + 2);
-        case Op::Test:
-            return link == Link::Usb ? usb(0) : rs232(0);
-    }
-    return {};
+    return SecondsToDuration(
+        kBudgetSeconds.at(static_cast<std::size_t>(op)).at(static_cast<std::size_t>(link)));
 }
 
 struct Rig {
