@@ -47,8 +47,9 @@ demo: build
 	$(BUILD_DIR)/rq4720-demo
 
 bench: build
-	$(BUILD_DIR)/bench/rq4720-bench
-	$(BUILD_DIR)/bench/rq4720-bench-testmode
+	@# Both run; a row that misses its target fails the command at the end.
+	$(BUILD_DIR)/bench/rq4720-bench; status=$$?; \
+	    $(BUILD_DIR)/bench/rq4720-bench-testmode && exit $$status
 
 # The Debian package: $(BUILD_DIR)/rq4720-tool_<version>_<arch>.deb
 package: build
