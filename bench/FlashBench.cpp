@@ -52,7 +52,7 @@ Transfer Flash(HidLibrary& hid, SerialPort& serial, const std::string& path,
     UpdateFirmware(ctx);
     const Steady::time_point end = Steady::now();
     const double wall = std::chrono::duration<double>(end - log.transferStart).count();
-    const double cpu = ThreadCpuSeconds() - log.transferStartCpu;
+    const double cpu = CpuSeconds(RUSAGE_THREAD) - log.transferStartCpu;
     return {wall, std::chrono::duration<double>(end - start).count(), 0, 100.0 * cpu / wall,
             readerImage() == image};
 }

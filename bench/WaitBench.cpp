@@ -1,7 +1,6 @@
 // The waits through the real Qt binding on a pseudo-terminal: how soon WaitSerialBytes
 // returns after its last byte arrives, and the processor time of waits that time out.
 #include <poll.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "BenchRows.h"
+#include "CpuTime.h"
 #include "Pty.h"
 #include "link/SerialLink.h"
 
@@ -17,13 +17,6 @@ namespace rq::bench {
 namespace {
 
 using Steady = std::chrono::steady_clock;
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 // Processor time of `work` as a share of one core, in percent.
 template <typename Work>
