@@ -3,7 +3,8 @@ BUILD_DIR ?= build
 GENERATOR ?= Ninja
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: deps build run test test-asan fuzz screenshot demo bench package clean
+.PHONY: deps build run test test-asan fuzz screenshot demo bench package clean \
+	windows test-windows package-windows
 
 deps:
 	@scripts/install-deps
@@ -54,6 +55,31 @@ bench: build
 # The Debian package: $(BUILD_DIR)/rq4720-tool_<version>_<arch>.deb
 package: build
 	cd $(BUILD_DIR) && cpack -G DEB
+
+# 64-bit Windows, cross-compiled with MinGW-w64 against the Qt SDK of QT_MINGW_PREFIX
+# (else the shared one, unpacked into the build tree); tests run under Wine.
+WINDOWS_DIR ?= build-windows
+QT_MINGW_ARCHIVE ?= $(firstword $(wildcard $(CURDIR)/../shared/windows/qt6.4.2-mingw64.tar.xz /work/shared/windows/qt6.4.2-mingw64.tar.xz))
+QT_MINGW_PREFIX ?= $(WINDOWS_DIR)/qt6.4.2-mingw64
+
+$(QT_MINGW_PREFIX)/mingw64.cmake:
+	mkdir -p $(WINDOWS_DIR)
+	tar -C $(WINDOWS_DIR) -xJf $(QT_MINGW_ARCHIVE)
+
+$(WINDOWS_DIR)/build.ninja: | $(QT_MINGW_PREFIX)/mingw64.cmake
+	cmake -S . -B $(WINDOWS_DIR) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_TOOLCHAIN_FILE=$(abspath $(QT_MINGW_PREFIX))/mingw64.cmake \
+	    -DCMAKE_PREFIX_PATH=$(abspath $(QT_MINGW_PREFIX)) \
+	    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+	    "-DCMAKE_CROSSCOMPILING_EMULATOR=$(CURDIR)/scripts/wine-run;$(abspath $(WINDOWS_DIR))"
+
+windows:
+	@scripts/install-deps --with-windows
+	$(MAKE) $(WINDOWS_DIR)/build.ninja
+	cmake --build $(WINDOWS_DIR) -j $(JOBS)
+
+test-windows: windows
+	cd $(WINDOWS_DIR) && ctest --output-on-failure -j $(JOBS)
 
 clean:
 	rm -rf $(BUILD_DIR)

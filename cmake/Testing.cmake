@@ -13,6 +13,9 @@ function(rq_add_test name)
         target_link_libraries(test_${name} PRIVATE GTest::gtest_main)
     endif()
     set_target_properties(test_${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    if(TARGET rq_windows_runtime)
+        add_dependencies(test_${name} rq_windows_runtime)  # its discovery runs it
+    endif()
     rq_strict_warnings(test_${name})
     gtest_discover_tests(test_${name}
         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"

@@ -73,7 +73,7 @@ Form1::Form1(Devices devices, std::unique_ptr<rq::Dialogs> dialogs, QWidget* par
                   settingsControls_->show();
               }
           })),
-      endProgram_([] { QCoreApplication::quit(); }) {
+      endProgram_([] { QCoreApplication::exit(0); }) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromUtf8(kWindowTitle));
 

@@ -57,7 +57,8 @@ int main(int argc, char* argv[]) {
         // laid out; repaint() then paints it once more, synchronously, before quitting.
         QTimer::singleShot(0, &window, [&window] {
             window.repaint();
-            QCoreApplication::quit();
+            // exit(), not quit(): under Wine quit() does not end exec().
+            QCoreApplication::exit(0);
         });
     }
     return QApplication::exec();

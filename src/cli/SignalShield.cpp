@@ -3,9 +3,12 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <csignal>
 
 namespace rq::cli {
 namespace {
+
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 std::atomic<const char*> gNotice{nullptr};
 std::atomic<std::size_t> gNoticeLength{0};
@@ -18,7 +21,11 @@ void OnSignal(int) {
 
 }  // namespace
 
-SignalShield::SignalShield(std::string_view notice) {
+struct SignalShield::Previous {
+    struct sigaction actions[std::size(kSignals)] = {};
+};
+
+SignalShield::SignalShield(std::string_view notice) : previous_(std::make_unique<Previous>()) {
     gNoticeLength = notice.size();
     gNotice = notice.data();
     struct sigaction action {};
@@ -28,16 +35,16 @@ SignalShield::SignalShield(std::string_view notice) {
         if (kSignals[i] == SIGPIPE) {
             struct sigaction ignore {};
             ignore.sa_handler = SIG_IGN;
-            ::sigaction(SIGPIPE, &ignore, &previous_[i]);
+            ::sigaction(SIGPIPE, &ignore, &previous_->actions[i]);
         } else {
-            ::sigaction(kSignals[i], &action, &previous_[i]);
+            ::sigaction(kSignals[i], &action, &previous_->actions[i]);
         }
     }
 }
 
 SignalShield::~SignalShield() {
     for (std::size_t i = 0; i < std::size(kSignals); ++i) {
-        ::sigaction(kSignals[i], &previous_[i], nullptr);
+        ::sigaction(kSignals[i], &previous_->actions[i], nullptr);
     }
     gNotice = nullptr;
 }

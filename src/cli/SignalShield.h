@@ -1,6 +1,6 @@
 #pragma once
 
-#include <csignal>
+#include <memory>
 #include <string_view>
 
 namespace rq::cli {
@@ -9,7 +9,8 @@ namespace rq::cli {
 // prints `notice` on standard error, and a closed output (SIGPIPE) is ignored. A
 // firmware update is so never cut off halfway, which would leave the reader erased, as
 // the window defers its close box. A read blocked at a question is interrupted, so
-// Ctrl-C there answers no.
+// Ctrl-C there answers no. On Windows the console's Ctrl-C and Ctrl-Break do the same
+// (SignalShieldWin.cpp).
 class SignalShield {
   public:
     explicit SignalShield(std::string_view notice);
@@ -18,8 +19,8 @@ class SignalShield {
     SignalShield& operator=(const SignalShield&) = delete;
 
   private:
-    static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
-    struct sigaction previous_[std::size(kSignals)] = {};
+    struct Previous;  // the handlers in place before, put back at the end
+    std::unique_ptr<Previous> previous_;
 };
 
 }  // namespace rq::cli

@@ -1,8 +1,5 @@
 #pragma once
 
-#include <QSocketNotifier>
-
-#include <csignal>
 #include <functional>
 #include <memory>
 
@@ -10,7 +7,8 @@ namespace rq::cli {
 
 // While it lives, SIGINT (Ctrl-C) and SIGTERM run `onStop` from the event loop instead of
 // ending the program, so the communication test is ended as the window's "End Test"
-// ends it. The signal handler only writes a byte into a pipe the event loop watches.
+// ends it. The signal handler only writes a byte into a pipe the event loop watches; on
+// Windows the console's Ctrl-C and Ctrl-Break queue the call (StopSignalWin.cpp).
 class StopSignal {
   public:
     explicit StopSignal(std::function<void()> onStop);
@@ -18,11 +16,10 @@ class StopSignal {
     StopSignal(const StopSignal&) = delete;
     StopSignal& operator=(const StopSignal&) = delete;
 
+    struct Watch;  // what the system's handler reaches
+
   private:
-    int pipe_[2] = {-1, -1};
-    struct sigaction previousInt_ {};
-    struct sigaction previousTerm_ {};
-    std::unique_ptr<QSocketNotifier> notifier_;
+    std::unique_ptr<Watch> watch_;
 };
 
 }  // namespace rq::cli

@@ -112,6 +112,21 @@ std::string ToUtf8(char32_t codePoint) {
     return result;
 }
 
+std::u16string ToUtf16(std::string_view utf8) {
+    std::u16string result;
+    result.reserve(utf8.size());
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const char32_t cp = NextCodePoint(utf8, pos);
+        if (cp >= 0x10000) {
+            result += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+            result += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            result += static_cast<char16_t>(cp);
+        }
+    }
+    return result;
+}
+
 std::size_t CharacterCount(std::string_view utf8) {
     std::size_t count = 0;
     for (std::size_t pos = 0; pos < utf8.size(); ++count) {

@@ -17,6 +17,8 @@ namespace rq::text {
 [[nodiscard]] std::u32string CodePoints(std::string_view utf8);
 [[nodiscard]] std::string ToUtf8(std::u32string_view codePoints);
 [[nodiscard]] std::string ToUtf8(char32_t codePoint);
+// UTF-16, as the wide calls of Windows take names; malformed bytes become U+FFFD.
+[[nodiscard]] std::u16string ToUtf16(std::string_view utf8);
 
 // Number of characters (code points) of a UTF-8 text.
 [[nodiscard]] std::size_t CharacterCount(std::string_view utf8);

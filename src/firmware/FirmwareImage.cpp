@@ -46,8 +46,10 @@ std::uint8_t ImageByte(const ProgramState& state, std::size_t index) {
 }
 
 ImageFailure ReadFirmwareFile(ProgramState& state) {
-    // The chosen path is the system's own bytes, which need not be UTF-8.
-    const std::filesystem::path path(state.ChosenFilePath);
+    // The chosen path is the system's own bytes, which need not be UTF-8; through char8_t
+    // they stay bytes on Linux and become UTF-16 on Windows (not the ANSI code page).
+    const std::string& chosen = state.ChosenFilePath;
+    const std::filesystem::path path(std::u8string(chosen.begin(), chosen.end()));
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) {
         return OpenFailure(path);

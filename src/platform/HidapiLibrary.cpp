@@ -3,24 +3,17 @@
 #include <hidapi.h>
 
 #include <algorithm>
-#include <cstring>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <vector>
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#endif
+#include "platform/HidDeviceSystem.h"
 
 namespace rq {
 namespace {
 
 // Longest report descriptor a HID device may have.
-constexpr std::size_t kMaxDescriptorBytes = 4096;
+[[maybe_unused]] constexpr std::size_t kMaxDescriptorBytes = 4096;
 
 std::vector<std::string> EnumeratePaths(std::uint16_t vendorId, std::uint16_t productId) {
     const std::unique_ptr<hid_device_info, decltype(&hid_free_enumeration)> list(
@@ -36,27 +29,6 @@ std::vector<std::string> EnumeratePaths(std::uint16_t vendorId, std::uint16_t pr
     std::sort(paths.begin(), paths.end());
     paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
     return paths;
-}
-
-std::optional<std::vector<std::uint8_t>> ReadDescriptorBeforeOpen(
-    [[maybe_unused]] const std::string& path) {
-#ifdef __linux__
-    // hidapi 0.13 cannot hand out the descriptor; the kernel publishes it in sysfs.
-    const std::optional<std::string> sysfsPath = HidrawReportDescriptorPath(path);
-    if (!sysfsPath) {
-        return std::nullopt;
-    }
-    std::ifstream file(*sysfsPath, std::ios::binary);
-    if (!file) {
-        return std::nullopt;
-    }
-    std::vector<std::uint8_t> bytes(kMaxDescriptorBytes);
-    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(file.gcount()));
-    return bytes;
-#else
-    return std::nullopt;
-#endif
 }
 
 std::optional<std::vector<std::uint8_t>> ReadDescriptorAfterOpen([[maybe_unused]] hid_device* dev) {
@@ -88,23 +60,8 @@ std::string HidErrorText() {
 // The search only says that no reader could be opened; the reason (usually missing
 // permissions on the device node) goes to standard error for the person setting it up.
 void ReportOpenFailure(const std::string& path) {
-    std::string reason;
-    std::string hint;
-#ifndef _WIN32
-    // hidapi keeps errno to itself; opening again reproduces the system's answer.
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    const int error = fd < 0 ? errno : 0;
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    reason = error != 0 ? std::strerror(error) : HidErrorText();
-    if (error == EACCES || error == EPERM) {
-        hint = " (install packaging/70-rq4720.rules, see README)";
-    }
-#else
-    reason = HidErrorText();
-#endif
-    std::cerr << "rq4720-tool: cannot open " << path << ": " << reason << hint << '\n';
+    std::cerr << "rq4720-tool: cannot open " << path << ": "
+              << hidsystem::OpenFailureReason(path, HidErrorText()) << '\n';
 }
 
 }  // namespace
@@ -165,8 +122,8 @@ std::uint8_t HidapiLibrary::HidDevice_Open(HidDeviceRef& device, std::uint32_t d
     // A reader that also types its IDs has a keyboard interface with the same IDs. That
     // one belongs to the system's keyboard driver, so it is refused like a device that
     // cannot be opened (without a complaint) and the search moves on to the next index.
-    std::optional<std::vector<std::uint8_t>> descriptor = ReadDescriptorBeforeOpen(path);
-    if (descriptor && IsSystemInputInterface(ParseHidReportDescriptor(*descriptor))) {
+    std::optional<HidReportLayout> layout = hidsystem::ReportLayoutOf(path);
+    if (layout && IsSystemInputInterface(*layout)) {
         return kHidDeviceNotOpened;
     }
 
@@ -175,19 +132,18 @@ std::uint8_t HidapiLibrary::HidDevice_Open(HidDeviceRef& device, std::uint32_t d
         ReportOpenFailure(path);
         return kHidDeviceNotOpened;
     }
-    if (!descriptor) {
-        descriptor = ReadDescriptorAfterOpen(handle.get());
-    }
-    HidReportLayout layout;
-    if (descriptor) {
-        layout = ParseHidReportDescriptor(*descriptor);
-        if (IsSystemInputInterface(layout)) {
-            return kHidDeviceNotOpened;
+    if (!layout) {
+        if (const auto descriptor = ReadDescriptorAfterOpen(handle.get())) {
+            layout = ParseHidReportDescriptor(*descriptor);
+            if (IsSystemInputInterface(*layout)) {
+                return kHidDeviceNotOpened;
+            }
         }
     }
 
     const HidDeviceRef reference = nextReference();
-    devices_.emplace(reference, OpenDevice{std::move(handle), path, std::move(layout)});
+    devices_.emplace(reference,
+                     OpenDevice{std::move(handle), path, layout.value_or(HidReportLayout{})});
     device = reference;
     return kHidSuccess;
 }

@@ -153,16 +153,15 @@ QtSerialPort::~QtSerialPort() {
 }
 
 std::optional<std::string> QtSerialPort::locationOf(int port) {
-#ifdef _WIN32
-    if (port < 1 || port > kComPortCount) {
-        return std::nullopt;
-    }
-    return "COM" + std::to_string(port);
-#else
     std::optional<std::string_view> configured;
     if (const char* value = std::getenv(kSerialPortsVariable)) {
         configured = value;
     }
+#ifdef _WIN32
+    // COM n is the system's COMn; the variable still maps ports, as the tests do.
+    return configured ? PortPathFor(BuildSerialPortMap(configured, {}), port)
+                      : WindowsPortName(port);
+#else
     const auto now = std::chrono::steady_clock::now();
     if (!configured && (!foundAt_ || now - *foundAt_ > kDeviceListLifetime)) {
         foundDevices_.clear();

@@ -114,4 +114,11 @@ std::optional<std::string> PortPathFor(const SerialPortMap& map, int port) {
     return map[static_cast<std::size_t>(port - 1)];
 }
 
+std::optional<std::string> WindowsPortName(int port) {
+    if (port < 1 || port > kComPortCount) {
+        return std::nullopt;
+    }
+    return (port >= 10 ? "\\\\.\\COM" : "COM") + std::to_string(port);
+}
+
 }  // namespace rq

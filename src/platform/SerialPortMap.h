@@ -29,4 +29,8 @@ inline constexpr const char* kSerialPortsVariable = "RQ4720_SERIAL_PORTS";
 // The device path of COM `port`, or nullopt for a number outside 1..16 or unused.
 [[nodiscard]] std::optional<std::string> PortPathFor(const SerialPortMap& map, int port);
 
+// Windows' own name of COM `port`: "COM1" to "COM9", then "\\.\COM10" and up (the device
+// namespace, where the short names end); nullopt outside 1..16.
+[[nodiscard]] std::optional<std::string> WindowsPortName(int port);
+
 }  // namespace rq

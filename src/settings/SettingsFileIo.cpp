@@ -1,35 +1,13 @@
+// The input file's reading, the same on every system; opening it and replacing a file
+// are in SettingsFilePosix.cpp and SettingsFileWin.cpp.
 #include "settings/SettingsFileIo.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <utility>
 
-#include "settings/FileDescriptor.h"
-
 namespace rq {
-
-std::optional<InputFile> InputFile::open(const std::string& path, int& error) {
-    // Non-blocking, so that choosing a pipe cannot hang the window.
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (fd.get() < 0) {
-        error = errno;
-        return std::nullopt;
-    }
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) {
-        error = errno;
-        return std::nullopt;
-    }
-    if (S_ISDIR(info.st_mode)) {
-        error = EISDIR;
-        return std::nullopt;
-    }
-    error = 0;
-    return InputFile(fd.release());
-}
 
 InputFile::InputFile(InputFile&& other) noexcept
     : descriptor_(std::exchange(other.descriptor_, -1)) {}

@@ -14,7 +14,7 @@ namespace rq {
 class InputFile final : public ByteSource {
   public:
     // The open file, or nullopt with `error` set to the system's error number. A directory
-    // fails with EISDIR.
+    // fails with EISDIR; on Windows a device (CON, COM1), which could block, with EINVAL.
     static std::optional<InputFile> open(const std::string& path, int& error);
 
     InputFile(InputFile&& other) noexcept;
@@ -40,6 +40,10 @@ class InputFile final : public ByteSource {
 // owner, links and attributes, and a dangling symbolic link creates its target. Returns
 // 0, or the system's error number of the first failing step, the final flush and close
 // included.
+// On Windows (UTF-16 names) the new file replaces a plain, writable file with one name
+// through ReplaceFileW, which keeps the old file's attributes and ACL, or takes the name
+// of a missing one; a file that cannot be replaced so is written in place as above. The
+// error is then the system's error code (GetLastError).
 int ReplaceFileContents(const std::string& path, std::span<const std::uint8_t> bytes);
 
 }  // namespace rq

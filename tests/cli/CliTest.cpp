@@ -2,8 +2,6 @@
 
 #include <QTimer>
 
-#include <unistd.h>
-
 #include <csignal>
 #include <cstdlib>
 #include <functional>
@@ -11,23 +9,75 @@
 #include <thread>
 #include <variant>
 
-#include "PtyReader.h"
 #include "SampleFirmware.h"
 #include "SimHidLibrary.h"
 #include "cli/ProgressBar.h"
 #include "cli/RunCommandLine.h"
-#include "platform/QtSerialPort.h"
-#include "platform/SteadyClock.h"
 #include "protocol/SettingsBlock.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsFileTestSupport.h"
 #include "support/EditedSettings.h"
 #include "support/NoDevices.h"
 
-// rq4720-cli run in-process against the simulated reader behind a pseudo-terminal (the
-// only serial port, COM1), through the real serial binding and clock; no reader on USB.
+#ifdef _WIN32
+#include "SimSerialPort.h"
+#include "VirtualClock.h"
+#else
+#include <unistd.h>
+
+#include "PtyReader.h"
+#include "platform/QtSerialPort.h"
+#include "platform/SteadyClock.h"
+#endif
+
+// rq4720-cli run in-process against the simulated reader (the only serial port, COM1);
+// no reader on USB.
 namespace rq::cli {
 namespace {
+
+#ifdef _WIN32
+// Windows has no pseudo-terminals: the reader sits behind the simulated port, on virtual
+// time.
+class ReaderRig {
+  public:
+    ReaderRig() { ports_.attachReader(1, model_); }
+    SerialPort& serial() { return connected_ ? ports_ : noPorts_; }
+    Clock& clock() { return clock_; }
+    void connect(bool reader) { connected_ = reader; }
+    template <typename F>
+    decltype(auto) reader(F&& f) {
+        return std::forward<F>(f)(model_);
+    }
+
+  private:
+    sim::VirtualClock clock_;
+    sim::ReaderModel model_;  // revision B, 9600 baud
+    sim::SimSerialPort ports_{clock_};
+    sim::SimSerialPort noPorts_{clock_};
+    bool connected_ = true;
+};
+#else
+// The reader behind a pseudo-terminal, through the real serial binding and clock.
+class ReaderRig {
+  public:
+    ~ReaderRig() { ::unsetenv("RQ4720_SERIAL_PORTS"); }
+    SerialPort& serial() { return serial_; }
+    Clock& clock() { return clock_; }
+    // RQ4720_SERIAL_PORTS: the pseudo-terminal, or none.
+    void connect(bool reader) {
+        ::setenv("RQ4720_SERIAL_PORTS", reader ? pty_.slavePath().c_str() : "", 1);
+    }
+    template <typename F>
+    decltype(auto) reader(F&& f) {
+        return pty_.withReader(std::forward<F>(f));
+    }
+
+  private:
+    sim::PtyReader pty_;  // revision B, 9600 baud
+    SteadyClock clock_;
+    QtSerialPort serial_;
+};
+#endif
 
 using namespace std::chrono_literals;
 using testing::ReadBytes;
@@ -46,30 +96,27 @@ class Cli : public ::testing::Test {
         std::string err;
     };
 
-    // `ports` is RQ4720_SERIAL_PORTS: the pseudo-terminal, or none.
+    // `ports`: whether the reader is on COM1 or there is no serial port at all.
     Run run(const std::vector<std::string>& words, bool terminal = false, bool ports = true) {
         const std::vector<std::string_view> arguments(words.begin(), words.end());
-        ::setenv("RQ4720_SERIAL_PORTS", ports ? pty.slavePath().c_str() : "", 1);
+        rig.connect(ports);
         out.str("");
         err.str("");
         in.str(typed);
         in.clear();
         Console console{out, err, in, terminal, !typed.empty()};
-        const int status = RunCommandLine(arguments, {*hid, serial, clock}, console);
-        ::unsetenv("RQ4720_SERIAL_PORTS");
+        const int status = RunCommandLine(arguments, {*hid, rig.serial(), rig.clock()}, console);
         return {status, out.str(), err.str()};
     }
 
     template <typename F>
     decltype(auto) reader(F&& f) {
-        return pty.withReader(std::forward<F>(f));
+        return rig.reader(std::forward<F>(f));
     }
 
-    sim::PtyReader pty;  // revision B, 9600 baud
-    SteadyClock clock;
+    ReaderRig rig;
     testing::NoHidLibrary noUsb;
     HidLibrary* hid = &noUsb;
-    QtSerialPort serial;
     std::string typed;  // answers at a terminal; none: standard input is no terminal
     std::ostringstream out;
     std::ostringstream err;
@@ -99,7 +146,7 @@ TEST_F(Cli, WriteAFileThenReadItBackAndSaveIt) {
               std::string::npos)
         << listed.out;
     EXPECT_NE(listed.out.find("delimiter = <TAB>\n"), std::string::npos);
-    EXPECT_FALSE(serial.isOpen());
+    EXPECT_FALSE(rig.serial().isOpen());
 }
 
 TEST_F(Cli, ExitStatusSaysHowTheCommandEnded) {
@@ -156,7 +203,7 @@ TEST_F(Cli, ExitStatusSaysHowTheCommandEnded) {
         EXPECT_EQ(result.status, c.status) << result.out << result.err;
         EXPECT_NE((result.out + result.err).find(c.shown), std::string::npos)
             << result.out << result.err;
-        EXPECT_FALSE(serial.isOpen());
+        EXPECT_FALSE(rig.serial().isOpen());
     }
 
     const sim::Bytes image = sim::MakeSampleFirmware(100, "V9");
@@ -171,7 +218,7 @@ TEST_F(Cli, ExitStatusSaysHowTheCommandEnded) {
 
 TEST_F(Cli, MonitorRefusesAReaderOnUsb) {
     sim::ReaderModel usbReader;
-    sim::SimHidLibrary usb{clock};
+    sim::SimHidLibrary usb{rig.clock()};
     usb.attach(usbReader);
     hid = &usb;
     const Run monitor = run({"monitor"});
@@ -181,6 +228,7 @@ TEST_F(Cli, MonitorRefusesAReaderOnUsb) {
     EXPECT_EQ(reader([](sim::ReaderModel& r) { return r.framesReceived(); }), 0);
 }
 
+#ifndef _WIN32  // Ctrl-C as a signal, in real time
 TEST_F(Cli, FlashTheSampleImageWithABarOnATerminal) {
     const sim::Bytes image = sim::MakeSampleFirmware(400, "RQ-4720 test firmware V9.99");
     const std::string path = dir.file("sample.bin");
@@ -232,8 +280,10 @@ TEST_F(Cli, MonitorShowsTheIdsUntilCtrlC) {
         monitor.out.ends_with("*** Testing 4720, please put ibutton on 4720 for read ID ***\n"
                               "0000012345678901\r\n* Test Mode end *\n"))
         << monitor.out;
-    EXPECT_FALSE(serial.isOpen());
+    EXPECT_FALSE(rig.serial().isOpen());
 }
+
+#endif
 
 TEST(ProgressText, BarRateAndTimeLeft) {
     EXPECT_EQ(ProgressText(0, 1000, 0s),

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -14,9 +13,11 @@ namespace rq::testing {
 class TempDir {
   public:
     TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "rq-settings-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
+        std::random_device random;
+        do {
+            path_ = std::filesystem::temp_directory_path() /
+                    ("rq-settings-" + std::to_string(random()));
+        } while (!std::filesystem::create_directory(path_));
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

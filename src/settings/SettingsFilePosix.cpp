@@ -1,3 +1,4 @@
+// Opening and replacing settings files with the POSIX calls.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -183,6 +184,26 @@ int WriteInPlace(const std::string& path, std::span<const std::uint8_t> bytes) {
 }
 
 }  // namespace
+
+std::optional<InputFile> InputFile::open(const std::string& path, int& error) {
+    // Non-blocking, so that choosing a pipe cannot hang the window.
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        error = errno;
+        return std::nullopt;
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) {
+        error = errno;
+        return std::nullopt;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        error = EISDIR;
+        return std::nullopt;
+    }
+    error = 0;
+    return InputFile(fd.release());
+}
 
 int ReplaceFileContents(const std::string& path, std::span<const std::uint8_t> bytes) {
     if (const auto target = RenameTargetFor(path)) {

@@ -1,0 +1,43 @@
+// Ctrl-C and Ctrl-Break in the Windows console only print the notice while the shield
+// lives. Closing the console window cannot be refused there: Windows ends the program.
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+
+#include "cli/SignalShield.h"
+
+namespace rq::cli {
+namespace {
+
+std::atomic<const char*> gNotice{nullptr};
+std::atomic<std::size_t> gNoticeLength{0};
+
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
+        return FALSE;
+    }
+    if (const char* notice = gNotice.load()) {
+        DWORD written = 0;
+        ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), notice,
+                    static_cast<DWORD>(gNoticeLength.load()), &written, nullptr);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+struct SignalShield::Previous {};
+
+SignalShield::SignalShield(std::string_view notice) : previous_(std::make_unique<Previous>()) {
+    gNoticeLength = notice.size();
+    gNotice = notice.data();
+    ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+SignalShield::~SignalShield() {
+    ::SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
+    gNotice = nullptr;
+}
+
+}  // namespace rq::cli
