@@ -81,5 +81,9 @@ windows:
 test-windows: windows
 	cd $(WINDOWS_DIR) && ctest --output-on-failure -j $(JOBS)
 
+# $(WINDOWS_DIR)/rq4720-tool-<version>-win64.exe (NSIS) and .zip (portable)
+package-windows: windows
+	cd $(WINDOWS_DIR) && cpack
+
 clean:
 	rm -rf $(BUILD_DIR)

@@ -39,3 +39,14 @@ install(TARGETS rq4720-tool rq4720-cli RUNTIME DESTINATION .)
 install(FILES ${RQ_WINDOWS_RUNTIME} DESTINATION .)
 install(FILES ${RQ_WINDOWS_PLATFORM_PLUGIN} DESTINATION platforms)
 install(FILES ${RQ_WINDOWS_STYLE_PLUGIN} DESTINATION styles)
+# The SDK's DLLs carry their debugging symbols; what is shipped goes without them (a third
+# of the size). The programs themselves are stripped by CPack (CPACK_STRIP_FILES).
+set(shipped_dlls ${RQ_WINDOWS_RUNTIME})
+list(TRANSFORM shipped_dlls REPLACE "^.*/" "")
+list(APPEND shipped_dlls platforms/qwindows.dll styles/qwindowsvistastyle.dll)
+install(CODE "
+    foreach(dll ${shipped_dlls})
+        execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded
+                        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${dll}\"
+                        COMMAND_ERROR_IS_FATAL ANY)
+    endforeach()")
