@@ -161,6 +161,9 @@ bool SendImage(OperationContext& ctx, FlashProgress* progress) {
             Line(ctx, "Write error!");
             return false;
         }
+        // The library's calls block without the window's events; a full image takes
+        // seconds. The clock's hook limits how often this reaches the event loop.
+        ctx.clock.keepAlive();
         if (progress != nullptr) {
             progress->imageBytesSent(std::min(i + kUsbBlockBytes, length), length);
         } else if (i % kUsbDotBytes == 0) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <utility>
 
 #include "platform/SerialPortMap.h"
 #include "settings/ReaderSettings.h"
@@ -264,11 +265,15 @@ void QtSerialPort::close() {
     release();
     open_ = false;
     failed_ = false;
+    takenBeforeFailure_.clear();
 }
 
 void QtSerialPort::deviceFailed() {
     if (open_ && !failed_) {
         failed_ = true;
+        // What Qt has already read from the device is handed out by the next read.
+        const QByteArray taken = port_.readAll();
+        takenBeforeFailure_.assign(taken.begin(), taken.end());
         // Release the device node at once so that a replugged adapter can come back.
         release();
     }
@@ -393,6 +398,7 @@ SerialFailure QtSerialPort::input(std::vector<std::uint8_t>& bytes) {
         return SerialFailure::PortNotOpen;
     }
     if (!pullWaitingBytes()) {
+        bytes = std::exchange(takenBeforeFailure_, {});
         return SerialFailure::ReadFailed;
     }
     const QByteArray data = port_.readAll();

@@ -73,6 +73,7 @@ class QtSerialPort final : public SerialPort {
     bool open_ = false;
     unsigned session_ = 0;  // counts opens, so a late failure notice hits no newer session
     bool failed_ = false;
+    std::vector<std::uint8_t> takenBeforeFailure_;  // read from the device before it failed
     int callDepth_ = 0;
     std::function<void()> receiveHandler_;
     // The system's serial devices as last listed, and when (listing them takes a while).
