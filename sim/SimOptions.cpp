@@ -1,11 +1,17 @@
 #include "SimOptions.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
+#include <cstdio>
 #include <chrono>
 #include <optional>
 
 namespace rq::sim {
 namespace {
+
+// The tool numbers sixteen serial ports.
+constexpr int kMaxTerminals = 16;
 
 // Decimal, or hexadecimal after "0x".
 std::optional<long long> Number(std::string_view text) {
@@ -198,6 +204,13 @@ ParsedOptions ParseOptions(std::span<const std::string_view> arguments) {
             }
             (option == "--reboot-ms" ? options.config.serialRebootTime
                                      : options.config.replyLatency) = Milliseconds(*ms);
+        } else if (option == "--count" || option == "--silent") {
+            const auto n = Number(value);
+            if (!n || *n > kMaxTerminals || (option == "--count" && *n == 0)) {
+                parsed.error = bad;
+                return parsed;
+            }
+            (option == "--count" ? options.count : options.silent) = static_cast<int>(*n);
         } else if (option == "--link") {
             options.link = std::string(value);
         } else if (option == "--fault") {
@@ -210,7 +223,28 @@ ParsedOptions ParseOptions(std::span<const std::string_view> arguments) {
             return parsed;
         }
     }
+    if (options.count + options.silent > kMaxTerminals) {
+        parsed.error = "more than " + std::to_string(kMaxTerminals) + " terminals";
+    }
     return parsed;
+}
+
+ReaderConfig BenchReaderConfig(const ReaderConfig& base, int index, int count) {
+    static constexpr std::array<int, 4> kRates = {9600, 19200, 57600, 115200};
+    ReaderConfig config = base;
+    if (index == 0 && count == 1) {
+        return config;
+    }
+    const auto first = std::ranges::find(kRates, BaudForCode(base.settings[0])) - kRates.begin();
+    config.settings[0] =
+        *CodeForBaud(kRates[static_cast<std::size_t>(first + index) % kRates.size()]);
+    if (index % 3 == 2) {
+        config.revision = base.revision == Revision::A ? Revision::B : Revision::A;
+    }
+    char number[8];
+    std::snprintf(number, sizeof number, "%04d", index + 1);
+    config.version = base.version + " SN" + number;
+    return config;
 }
 
 std::string Usage() {
@@ -228,7 +262,13 @@ Options:
   --no-crlf           no CR LF after the version text
   --reboot-ms N       from the erase request to the ready byte at 9600 baud (default 2000)
   --latency-ms N      reply latency (default 2)
-  --link PATH         also make PATH a symbolic link to the terminal
+  --link PATH         also make PATH a symbolic link to the terminal (PATH1, PATH2, ...
+                      with --count)
+  --count N           N readers, each on its own terminal (at most 16): a bench. The
+                      first is as the options say; the others at the next rates in
+                      turn, every third of the other revision, each with its number in
+                      its version text ("V2.20 SN0002")
+  --silent N          N more terminals where nothing answers (ports with no reader)
   --fault NAME[=VALUE] inject a fault; may be repeated
   -v, --verbose       print every frame the reader handles
   -h, --help          this text

@@ -39,6 +39,24 @@ TEST(SimOptions, ReaderOptions) {
     EXPECT_TRUE(options.verbose);
 }
 
+TEST(SimOptions, ABenchOfReadersTellsThemApart) {
+    const auto parsed = Parse({"--count", "8", "--silent", "8", "--baud", "19200"});
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.options.count, 8);
+    EXPECT_EQ(parsed.options.silent, 8);
+    std::vector<int> rates;
+    std::string revisions;
+    for (int i = 0; i < 8; ++i) {
+        const ReaderConfig config = BenchReaderConfig(parsed.options.config, i, 8);
+        rates.push_back(BaudForCode(config.settings[0]));
+        revisions += config.revision == Revision::A ? 'A' : 'B';
+        EXPECT_EQ(config.version, "V2.20 SN000" + std::to_string(i + 1));
+    }
+    EXPECT_EQ(rates, (std::vector<int>{19200, 57600, 115200, 9600, 19200, 57600, 115200, 9600}));
+    EXPECT_EQ(revisions, "BBABBABB");
+    EXPECT_EQ(BenchReaderConfig(parsed.options.config, 0, 1).version, "V2.20");
+}
+
 TEST(SimOptions, FaultSwitches) {
     const auto parsed = Parse(
         {"--fault", "silent-after=3",   "--fault", "vanish-after=5",
@@ -89,6 +107,8 @@ TEST(SimOptions, RefusesWhatItDoesNotKnow) {
              {"--fault", "identify=zz"},
              {"--fault", "no-reconnect=1"},
              {"--reboot-ms", "9999999"},
+             {"--count", "0"},
+             {"--count", "10", "--silent", "7"},
          }) {
         EXPECT_NE(Parse(arguments).error, "") << arguments.front();
     }
