@@ -36,6 +36,9 @@ Arguments Bad(std::string problem) {
 
 Arguments ParseArguments(std::span<const std::string_view> arguments) {
     for (const std::string_view argument : arguments) {
+        if (argument == "--") {
+            break;
+        }
         if (argument == "--help" || argument == "-h") {
             return WithAction(Arguments::Action::Help);
         }
@@ -43,35 +46,40 @@ Arguments ParseArguments(std::span<const std::string_view> arguments) {
             return WithAction(Arguments::Action::ShowVersion);
         }
     }
-    if (arguments.empty()) {
-        return Bad("no command given");
-    }
-    const auto known = std::ranges::find(kCommands, arguments.front(), &CommandName::name);
-    if (known == kCommands.end()) {
-        return Bad("unknown command '" + std::string(arguments.front()) + "'");
-    }
     Arguments line = WithAction(Arguments::Action::Run);
-    line.command = known->command;
-    const std::string name(known->name);
-
-    std::vector<std::string_view> operands;
+    std::vector<std::string_view> words;  // the command, then its operands
     bool outputGiven = false;
-    for (std::size_t i = 1; i < arguments.size(); ++i) {
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view argument = arguments[i];
-        if (argument == "--yes" || argument == "-y") {
+        if (optionsEnded || argument.size() < 2 || !argument.starts_with('-')) {
+            words.push_back(argument);
+        } else if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "--yes" || argument == "-y") {
             line.yes = true;
+        } else if (argument == "--raw") {
+            line.raw = true;
         } else if (argument == "-o" || argument == "--output") {
             if (i + 1 == arguments.size()) {
                 return Bad(std::string(argument) + " needs a file name");
             }
             line.output = arguments[++i];
             outputGiven = true;
-        } else if (argument.size() > 1 && argument.starts_with('-')) {
-            return Bad("unknown option '" + std::string(argument) + "'");
         } else {
-            operands.push_back(argument);
+            return Bad("unknown option '" + std::string(argument) + "'");
         }
     }
+    if (words.empty()) {
+        return Bad("no command given");
+    }
+    const auto known = std::ranges::find(kCommands, words.front(), &CommandName::name);
+    if (known == kCommands.end()) {
+        return Bad("unknown command '" + std::string(words.front()) + "'");
+    }
+    line.command = known->command;
+    const std::string name(known->name);
+    const std::span<const std::string_view> operands = std::span(words).subspan(1);
 
     const bool takesPath = line.command == Command::Write || line.command == Command::Flash;
     const bool takesYes = line.command == Command::Reset || line.command == Command::Flash;
@@ -86,6 +94,9 @@ Arguments ParseArguments(std::span<const std::string_view> arguments) {
     }
     if (line.yes && !takesYes) {
         return Bad(name + " asks nothing (--yes)");
+    }
+    if (line.raw && line.command != Command::Monitor) {
+        return Bad("only monitor writes the reader's bytes (--raw)");
     }
     if (line.command == Command::Reset && !line.yes) {
         return Bad("reset needs --yes: it returns every setting to the reader's default");
@@ -102,7 +113,7 @@ std::string UsageText() {
            "       rq4720-cli reset --yes\n"
            "       rq4720-cli version\n"
            "       rq4720-cli flash IMAGE.bin [--yes]\n"
-           "       rq4720-cli monitor\n"
+           "       rq4720-cli monitor [--raw]\n"
            "       rq4720-cli --help | --version\n"
            "\n"
            "Programs an RQ-4720 iButton reader from the command line, over USB or RS232.\n"
@@ -112,10 +123,13 @@ std::string UsageText() {
            "  reset --yes        reset the reader's settings to their defaults\n"
            "  version            read the reader's firmware version\n"
            "  flash IMAGE.bin    update the firmware (asks first unless --yes)\n"
-           "  monitor            show what the reader sends on RS232 until Ctrl-C\n"
+           "  monitor [--raw]    show what the reader sends on RS232 until Ctrl-C; on a\n"
+           "                     terminal control bytes show as \\xNN unless --raw\n"
            "\n"
+           "Options may stand before or after the command.\n"
            "Exit status: 0 the reader confirmed, 1 no reader found, 2 wrong or no answer,\n"
-           "3 bad file or image, 4 not confirmed, 64 bad usage.\n"
+           "3 bad file or image, 4 not confirmed, 5 found on a link the command cannot use,\n"
+           "64 bad usage.\n"
            "RQ4720_SERIAL_PORTS=path:path:...  maps COM1, COM2, ... to serial devices.\n"
            "See rq4720-cli(1).\n";
 }

@@ -9,8 +9,8 @@ namespace rq::cli {
 // The reader commands of rq4720-cli.
 enum class Command { Write, Read, Reset, Version, Flash, Monitor };
 
-// What the arguments ask for. --help and --version win wherever they stand, as for the
-// window.
+// What the arguments ask for. Options may stand before or after the command; "--" ends
+// them. --help and --version win wherever they stand, as for the window.
 struct Arguments {
     enum class Action { Run, Help, ShowVersion, BadUsage };
     Action action = Action::BadUsage;
@@ -18,6 +18,7 @@ struct Arguments {
     std::string path;     // write: the settings file; flash: the image (the system's bytes)
     std::string output;   // read -o: the settings file to save
     bool yes = false;     // --yes answers the confirmation
+    bool raw = false;     // monitor --raw: the reader's bytes unchanged, also on a terminal
     std::string problem;  // BadUsage: what is wrong, one line
 };
 

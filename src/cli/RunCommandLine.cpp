@@ -20,6 +20,8 @@ namespace {
 
 constexpr std::string_view kFlashNotice =
     "\nrq4720-cli: Ctrl-C does not cut a firmware update off\n";
+constexpr std::string_view kNotStarted =
+    "rq4720-cli: no firmware update was started; the reader is unchanged\n";
 
 int BadUsage(Console& console, std::string_view problem) {
     console.err << "rq4720-cli: " << problem << "\n" << UsageText() << std::flush;
@@ -49,7 +51,7 @@ class Session {
             case Command::Flash:
                 return flash();
             case Command::Monitor:
-                return RunMonitor(ctx_, console_);
+                return monitor();
         }
         return kExitBadUsage;
     }
@@ -81,10 +83,25 @@ class Session {
                             "flash asks before it starts: without a terminal, give --yes");
         }
         state_.ChosenFilePath = line_.path;
-        const SignalShield shield(kFlashNotice);
+        // Until the question is answered Ok, Ctrl-C answers it Cancel; from then on the
+        // update runs to its end and a signal only earns the notice.
+        SignalShield shield;
+        dialogs_.setOnConfirmed([&shield] { shield.setNotice(kFlashNotice); });
+        log_.setProgressDots(true);
         ProgressBar bar(log_, ctx_.clock);
         // Off a terminal the update writes its own dots, which a log file keeps well.
-        return ExitStatus(UpdateFirmware(ctx_, console_.outIsTerminal ? &bar : nullptr));
+        const Outcome outcome = UpdateFirmware(ctx_, console_.outIsTerminal ? &bar : nullptr);
+        if (outcome == Outcome::Declined) {
+            console_.err << kNotStarted << std::flush;
+        }
+        return ExitStatus(outcome);
+    }
+
+    int monitor() {
+        // A terminal shows the reader's control bytes instead of obeying them.
+        const bool raw = line_.raw || !console_.outIsTerminal;
+        log_.setPieceStyle(raw ? ByteStyle::Raw : ByteStyle::Visible);
+        return RunMonitor(ctx_, console_);
     }
 
     const Arguments& line_;
