@@ -27,8 +27,8 @@ struct HidDeviceOptions {
     // This many opens fail (as without permission) before one succeeds; kAlways: never.
     int failingOpens = 0;
     // Where the inventory says it is; empty: "sim:hid<number>".
-    std::string path;
-    std::string serialNumber;
+    std::string path{};
+    std::string serialNumber{};
 };
 
 // The HID library's eight calls over simulated readers, driven by a clock: virtual time

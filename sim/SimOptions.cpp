@@ -241,7 +241,7 @@ ReaderConfig BenchReaderConfig(const ReaderConfig& base, int index, int count) {
     if (index % 3 == 2) {
         config.revision = base.revision == Revision::A ? Revision::B : Revision::A;
     }
-    char number[8];
+    char number[16];
     std::snprintf(number, sizeof number, "%04d", index + 1);
     config.version = base.version + " SN" + number;
     return config;

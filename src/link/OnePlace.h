@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,11 +11,12 @@
 namespace rq {
 
 // The HID library as a search limited to one place sees it: only the devices whose
-// path or serial number is `key` (none for an empty key). Indexes are renumbered, so
-// SearchUsbReader runs unchanged; the inventory is asked afresh at every count and open.
+// path or serial number is `key` (none for an empty key; every device for nullopt, which
+// only notes the path opened). Indexes are renumbered, so SearchUsbReader runs
+// unchanged; the inventory is asked afresh at every count and open.
 class OneHidPlace final : public HidLibrary {
   public:
-    OneHidPlace(HidLibrary& hid, HidInventory& inventory, std::string key);
+    OneHidPlace(HidLibrary& hid, HidInventory& inventory, std::optional<std::string> key);
 
     // The device of the last successful open; empty before one.
     [[nodiscard]] const std::string& openedPath() const { return openedPath_; }
@@ -51,7 +53,7 @@ class OneHidPlace final : public HidLibrary {
 
     HidLibrary& hid_;
     HidInventory& inventory_;
-    std::string key_;
+    std::optional<std::string> key_;
     std::string openedPath_;
 };
 

@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -70,7 +71,7 @@ std::string HolderInProc(const std::string& path) {
 std::string HolderInLockFiles(const std::string& path) {
     const std::string name = "LCK.." + fs::path(path).filename().string();
     const char* tmp = std::getenv("TMPDIR");
-    for (const fs::path directory : {fs::path("/var/lock"), fs::path("/run/lock"),
+    for (const fs::path& directory : {fs::path("/var/lock"), fs::path("/run/lock"),
                                      fs::path(tmp != nullptr ? tmp : "/tmp")}) {
         std::ifstream in(directory / name);
         std::string pidText;
@@ -193,7 +194,7 @@ std::vector<std::string> SetupNotes(std::span<const std::string> serialDevices,
     }
     for (const std::string& device : serialDevices) {
         std::error_code error;
-        const fs::path resolved = root == "/" ? fs::weakly_canonical(device, error) : device;
+        const fs::path resolved = root == "/" ? fs::weakly_canonical(device, error) : fs::path(device);
         const std::string name = resolved.filename().string();
         const auto timer = LeadingNumber(
             FirstLine(base / "sys/class/tty" / name / "device/latency_timer"));

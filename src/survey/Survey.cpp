@@ -92,7 +92,8 @@ PlaceReport Probe(const ReaderPlace& place, HidLibrary& hid, SerialPort& serial,
     QuietLog log;
     NoQuestions dialogs;
     OperationContext ctx{state, settings, log, dialogs, hid, serial, clock};
-    PlaceReport report{place};
+    PlaceReport report;
+    report.place = place;
     report.outcome = ReadFirmwareVersion(ctx);
     report.version = state.ReplyText;
     report.revisionB = state.ReaderRevision;
@@ -107,18 +108,20 @@ PlaceReport Probe(const ReaderPlace& place, HidLibrary& hid, SerialPort& serial,
 std::vector<PlaceReport> SurveyPlaces(std::span<const ReaderPlace> places,
                                       const SurveyDevices& devices) {
     std::vector<PlaceReport> reports(places.size());
-    {
-        std::vector<std::jthread> probes;
-        for (std::size_t i = 0; i < places.size(); ++i) {
-            if (places[i].link == ReaderPlace::Link::Serial) {
-                probes.emplace_back([&, i] {
-                    PortProbe probe = devices.forPort(places[i]);
-                    NoUsb noUsb;
-                    OneSerialPlace onePort(*probe.port, places[i].comPort);
-                    reports[i] = Probe(places[i], noUsb, onePort, *probe.clock);
-                });
-            }
+    std::vector<std::function<void()>> jobs;
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        if (places[i].link == ReaderPlace::Link::Serial) {
+            jobs.emplace_back([&, i] {
+                PortProbe probe = devices.forPort(places[i]);
+                NoUsb noUsb;
+                OneSerialPlace onePort(*probe.port, places[i].comPort);
+                reports[i] = Probe(places[i], noUsb, onePort, *probe.clock);
+            });
         }
+    }
+    // The USB devices answer within milliseconds: one after the other on this thread,
+    // which owns the HID library, while the ports wait for their answers.
+    const auto usb = [&] {
         for (std::size_t i = 0; i < places.size(); ++i) {
             if (places[i].link == ReaderPlace::Link::Usb) {
                 OneHidPlace oneDevice(devices.hid, devices.inventory, places[i].usbKey());
@@ -126,7 +129,16 @@ std::vector<PlaceReport> SurveyPlaces(std::span<const ReaderPlace> places,
                 reports[i] = Probe(places[i], oneDevice, noPort, devices.clock);
             }
         }
-    }  // the probes' threads end here
+    };
+    if (devices.sideBySide) {
+        devices.sideBySide(jobs, usb);
+    } else {
+        std::vector<std::jthread> threads;
+        for (std::function<void()>& job : jobs) {
+            threads.emplace_back(std::move(job));
+        }
+        usb();
+    }  // the threads end here
     return reports;
 }
 

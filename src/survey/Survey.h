@@ -39,6 +39,12 @@ struct SurveyDevices {
     HidInventory& inventory;
     Clock& clock;
     std::function<PortProbe(const ReaderPlace&)> forPort;
+    // Starts each job on a thread of its own, runs `meanwhile` on the caller's thread,
+    // then waits for the jobs. Empty: std::jthread (a binding whose ports want threads
+    // of its own kind gives its own).
+    std::function<void(std::vector<std::function<void()>>& jobs,
+                       const std::function<void()>& meanwhile)>
+        sideBySide;
 };
 
 // Probes every place as the window's version command would, with its search limited to
