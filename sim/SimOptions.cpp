@@ -125,14 +125,17 @@ std::string ApplyFault(std::string_view text, Faults& faults) {
         faults.onlyCommand = *code;
         return {};
     }
-    if (name == "wrong-byte" || name == "flash-ack" || name == "split") {
+    if (name == "wrong-byte" || name == "flash-ack" || name == "split" || name == "stored-byte") {
         const auto pair = Pair(value);
         if (!pair || pair->first > 1'000'000 || (name != "split" && pair->second > 255)) {
             return bad;
         }
+        const Faults::ByteChange change{static_cast<std::size_t>(pair->first),
+                                        static_cast<std::uint8_t>(pair->second)};
         if (name == "wrong-byte") {
-            faults.wrongByte = Faults::ByteChange{static_cast<std::size_t>(pair->first),
-                                                  static_cast<std::uint8_t>(pair->second)};
+            faults.wrongByte = change;
+        } else if (name == "stored-byte") {
+            faults.storedByte = change;
         } else if (name == "flash-ack") {
             faults.flashAck = Faults::FlashAnswer{static_cast<int>(pair->first),
                                                   static_cast<std::uint8_t>(pair->second)};
@@ -286,6 +289,7 @@ Faults (a frame is one complete command frame):
   twice               every reply twice, back to back
   flood=MS            with a reply, junk (0x55) at full speed for MS milliseconds
   identify=HEX        answer the probe with these bytes, e.g. identify=1b0007343732304956420d
+  stored-byte=I:V     a write is acknowledged, but block byte I (from 0) keeps V
   version-excess=N    the version's length byte counts N bytes more than are sent
   no-reconnect        after an erase request the reader never comes back
   flash-ack=K:V       answer K of the flash path is V instead of 0xFA (0 ready byte,

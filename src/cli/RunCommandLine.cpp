@@ -3,6 +3,7 @@
 #include <chrono>
 #include <exception>
 #include <optional>
+#include <utility>
 #include <ostream>
 
 #include "cli/Arguments.h"
@@ -97,6 +98,10 @@ class Session {
         return kExitBadUsage;
     }
 
+    // The COM number (0: none) and rate code where the command reached the reader.
+    [[nodiscard]] std::pair<int, int> reached() const {
+        return writtenAt_.value_or(std::pair{state_.SerialReaderFound, state_.SearchBaudCode});
+    }
     [[nodiscard]] const ProgramState& state() const { return state_; }
     [[nodiscard]] const ReaderSettings& settings() const { return settings_; }
     [[nodiscard]] bool settingsLoaded() const { return settingsLoaded_; }
@@ -110,6 +115,9 @@ class Session {
             outcome = WriteSettingsToReader(ctx_);
         }
         if (outcome == Outcome::Done && line_.verify) {
+            // The record names where the write went, not where the read-back found the
+            // reader (a new rate in the block moves it).
+            writtenAt_ = {state_.SerialReaderFound, state_.SearchBaudCode};
             outcome = verify();
         }
         return ExitStatus(outcome);
@@ -191,6 +199,7 @@ class Session {
     OperationContext ctx_;
     bool settingsLoaded_ = false;
     std::vector<std::string> differences_;
+    std::optional<std::pair<int, int>> writtenAt_;
 };
 
 // Runs the session over the devices as one place sees them (with --reader) and, with
@@ -255,14 +264,15 @@ int RunReaderCommand(const Arguments& line, Devices devices, Console& console) {
     }
 
     const ProgramState& state = session.state();
+    const auto [com, baudCode] = session.reached();
     JsonObject object;
-    if (state.SerialReaderFound != 0) {
+    if (com != 0) {
         const SerialPortMap map = CurrentSerialPortMap();
-        object.text("reader", place ? place->id : "com" + std::to_string(state.SerialReaderFound))
+        object.text("reader", place ? place->id : "com" + std::to_string(com))
             .text("link", "rs232")
-            .text("port", map.at(static_cast<std::size_t>(state.SerialReaderFound - 1)))
-            .number("rate", std::stol(std::string(
-                                BaudNames.at(static_cast<std::size_t>(state.SearchBaudCode)))));
+            .text("port", map.at(static_cast<std::size_t>(com - 1)))
+            .number("rate",
+                    std::stol(std::string(BaudNames.at(static_cast<std::size_t>(baudCode)))));
     } else if (status != kExitNotFound && !hid.openedPath().empty()) {
         object.text("reader", place ? place->id : "usb:" + hid.openedPath())
             .text("link", "usb")

@@ -65,7 +65,7 @@ TEST(SimOptions, FaultSwitches) {
          "--fault", "split=20:300",     "--fault", "identify=1b 00 07 34 37 32 30 49 56 42 0d",
          "--fault", "version-excess=2", "--fault", "no-reconnect",
          "--fault", "flash-ack=4:0x15", "--fault", "twice",
-         "--fault", "flood=2500"});
+         "--fault", "flood=2500",       "--fault", "stored-byte=0:8"});
     ASSERT_EQ(parsed.error, "");
     const Faults& faults = parsed.options.faults;
     EXPECT_EQ(faults.silentAfterFrames, 3);
@@ -88,6 +88,8 @@ TEST(SimOptions, FaultSwitches) {
     EXPECT_EQ(faults.flashAck->value, 0x15);
     EXPECT_TRUE(faults.replyTwice);
     EXPECT_EQ(faults.flood, 2500ms);
+    ASSERT_TRUE(faults.storedByte);
+    EXPECT_EQ(faults.storedByte->value, 8);
 }
 
 TEST(SimOptions, RefusesWhatItDoesNotKnow) {
