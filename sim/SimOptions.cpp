@@ -209,7 +209,7 @@ ParsedOptions ParseOptions(std::span<const std::string_view> arguments) {
                                      : options.config.replyLatency) = Milliseconds(*ms);
         } else if (option == "--count" || option == "--silent") {
             const auto n = Number(value);
-            if (!n || *n > kMaxTerminals || (option == "--count" && *n == 0)) {
+            if (!n || *n > kMaxTerminals) {
                 parsed.error = bad;
                 return parsed;
             }
@@ -226,8 +226,8 @@ ParsedOptions ParseOptions(std::span<const std::string_view> arguments) {
             return parsed;
         }
     }
-    if (options.count + options.silent > kMaxTerminals) {
-        parsed.error = "more than " + std::to_string(kMaxTerminals) + " terminals";
+    if (options.count + options.silent > kMaxTerminals || options.count + options.silent == 0) {
+        parsed.error = "1 to " + std::to_string(kMaxTerminals) + " terminals (--count, --silent)";
     }
     return parsed;
 }
@@ -267,7 +267,7 @@ Options:
   --latency-ms N      reply latency (default 2)
   --link PATH         also make PATH a symbolic link to the terminal (PATH1, PATH2, ...
                       with --count)
-  --count N           N readers, each on its own terminal (at most 16): a bench. The
+  --count N           N readers, each on its own terminal (up to 16): a bench. The
                       first is as the options say; the others at the next rates in
                       turn, every third of the other revision, each with its number in
                       its version text ("V2.20 SN0002")

@@ -118,12 +118,14 @@ int main(int argc, char** argv) {
                 });
             }
         }
+        // One reader alone talks as the program always has.
+        const bool single = readers.size() == 1 && options.count == 1;
         std::vector<std::unique_ptr<TerminalLink>> links;
         std::string ports;
         for (std::size_t i = 0; i < readers.size(); ++i) {
             std::string shown = readers[i]->slavePath();
             if (!options.link.empty()) {
-                shown = readers.size() == 1 ? options.link : options.link + std::to_string(i + 1);
+                shown = single ? options.link : options.link + std::to_string(i + 1);
                 links.push_back(std::make_unique<TerminalLink>(shown));
                 if (!links.back()->make(readers[i]->slavePath())) {
                     return 1;
@@ -139,9 +141,9 @@ int main(int argc, char** argv) {
             std::cout << "rq4720-sim: reader on " << shown << " (revision "
                       << (config.revision == rq::sim::Revision::A ? "A" : "B") << ", "
                       << rq::sim::BaudForCode(config.settings[0]) << " baud"
-                      << (readers.size() == 1 ? "" : ", version " + config.version) << ")\n";
+                      << (single ? "" : ", version " + config.version) << ")\n";
         }
-        if (readers.size() == 1) {
+        if (single) {
             std::cout << "rq4720-sim: start the tool with RQ4720_SERIAL_PORTS=" << ports
                       << " (the reader is then COM1); Ctrl+C stops the reader" << std::endl;
         } else {

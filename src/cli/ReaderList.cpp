@@ -118,7 +118,8 @@ int RunList(const Arguments& line, HidLibrary& hid, HidInventory& inventory, Clo
         }
     };
     const std::vector<PlaceReport> reports =
-        SurveyPlaces(places, SurveyDevices{hid, inventory, clock, forPort, sideBySide});
+        // The IDs need no version: the recipe's pipe need not wait for it.
+        SurveyPlaces(places, SurveyDevices{hid, inventory, clock, forPort, sideBySide}, !line.ids);
 
     std::vector<Finding> findings;
     std::vector<std::string> serialDevices;

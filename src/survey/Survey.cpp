@@ -3,6 +3,8 @@
 #include <thread>
 
 #include "link/OnePlace.h"
+#include "link/SerialLink.h"
+#include "link/UsbLink.h"
 #include "protocol/ReaderOperations.h"
 
 namespace rq {
@@ -86,7 +88,23 @@ class NoSerialPort final : public SerialPort {
     int port_ = 1;
 };
 
-PlaceReport Probe(const ReaderPlace& place, HidLibrary& hid, SerialPort& serial, Clock& clock) {
+// The searches alone: a reader found there is Done, without its version.
+Outcome Search(OperationContext& ctx) {
+    SearchUsbReader(ctx);
+    if (ctx.state.LinkStatus == LinkState::Ok) {
+        CloseUsbReader(ctx);
+        return Outcome::Done;
+    }
+    SearchSerialReader(ctx);
+    if (ctx.state.SerialReaderFound == 0) {
+        return Outcome::NotFound;
+    }
+    ctx.serial.close();
+    return Outcome::Done;
+}
+
+PlaceReport Probe(const ReaderPlace& place, HidLibrary& hid, SerialPort& serial, Clock& clock,
+                  bool version) {
     ProgramState state;
     ReaderSettings settings;
     QuietLog log;
@@ -94,7 +112,7 @@ PlaceReport Probe(const ReaderPlace& place, HidLibrary& hid, SerialPort& serial,
     OperationContext ctx{state, settings, log, dialogs, hid, serial, clock};
     PlaceReport report;
     report.place = place;
-    report.outcome = ReadFirmwareVersion(ctx);
+    report.outcome = version ? ReadFirmwareVersion(ctx) : Search(ctx);
     report.version = state.ReplyText;
     report.revisionB = state.ReaderRevision;
     if (place.link == ReaderPlace::Link::Serial && state.SerialReaderFound != 0) {
@@ -106,7 +124,7 @@ PlaceReport Probe(const ReaderPlace& place, HidLibrary& hid, SerialPort& serial,
 }  // namespace
 
 std::vector<PlaceReport> SurveyPlaces(std::span<const ReaderPlace> places,
-                                      const SurveyDevices& devices) {
+                                      const SurveyDevices& devices, bool versions) {
     std::vector<PlaceReport> reports(places.size());
     std::vector<std::function<void()>> jobs;
     for (std::size_t i = 0; i < places.size(); ++i) {
@@ -115,7 +133,7 @@ std::vector<PlaceReport> SurveyPlaces(std::span<const ReaderPlace> places,
                 PortProbe probe = devices.forPort(places[i]);
                 NoUsb noUsb;
                 OneSerialPlace onePort(*probe.port, places[i].comPort);
-                reports[i] = Probe(places[i], noUsb, onePort, *probe.clock);
+                reports[i] = Probe(places[i], noUsb, onePort, *probe.clock, versions);
             });
         }
     }
@@ -126,7 +144,7 @@ std::vector<PlaceReport> SurveyPlaces(std::span<const ReaderPlace> places,
             if (places[i].link == ReaderPlace::Link::Usb) {
                 OneHidPlace oneDevice(devices.hid, devices.inventory, places[i].usbKey());
                 NoSerialPort noPort;
-                reports[i] = Probe(places[i], oneDevice, noPort, devices.clock);
+                reports[i] = Probe(places[i], oneDevice, noPort, devices.clock, versions);
             }
         }
     };
