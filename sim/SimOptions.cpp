@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <cstdio>
 #include <chrono>
+#include <cstdio>
 #include <optional>
 
 namespace rq::sim {

@@ -112,9 +112,8 @@ int main(int argc, char** argv) {
                     const std::string name = readers.size() == 1
                                                  ? std::string("rq4720-sim: ")
                                                  : "rq4720-sim " + std::to_string(i + 1) + ": ";
-                    model.setTrace([name](std::string_view text) {
-                        std::cerr << name << text << "\n";
-                    });
+                    model.setTrace(
+                        [name](std::string_view text) { std::cerr << name << text << "\n"; });
                 });
             }
         }
@@ -136,8 +135,8 @@ int main(int argc, char** argv) {
                 std::cout << "rq4720-sim: nothing on " << shown << "\n";
                 continue;
             }
-            const auto config = rq::sim::BenchReaderConfig(options.config, static_cast<int>(i),
-                                                           options.count);
+            const auto config =
+                rq::sim::BenchReaderConfig(options.config, static_cast<int>(i), options.count);
             std::cout << "rq4720-sim: reader on " << shown << " (revision "
                       << (config.revision == rq::sim::Revision::A ? "A" : "B") << ", "
                       << rq::sim::BaudForCode(config.settings[0]) << " baud"

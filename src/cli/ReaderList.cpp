@@ -46,9 +46,9 @@ std::string Describe(const Finding& finding) {
     if (!finding.problem.empty()) {
         return "no reader: " + finding.problem;
     }
-    std::string what = IsUsb(report.place) ? "reader on USB"
-                                           : "reader " + Revision(report) + " at " + Rate(report) +
-                                                 " baud";
+    std::string what = IsUsb(report.place)
+                           ? "reader on USB"
+                           : "reader " + Revision(report) + " at " + Rate(report) + " baud";
     if (!report.place.serialNumber.empty()) {
         what += ", serial number " + report.place.serialNumber;
     }
@@ -127,10 +127,10 @@ int RunList(const Arguments& line, HidLibrary& hid, HidInventory& inventory, Clo
         Finding finding{report, {}};
         if (report.outcome == Outcome::NotFound) {
             const NodeDiagnosis diagnosis = DiagnoseDeviceNode(report.place.device);
-            finding.problem =
-                diagnosis.state != NodeState::Usable ? DescribeProblem(diagnosis, IsUsb(report.place))
-                : IsUsb(report.place)                ? "no answer to the handshake"
-                                                     : "no answer at any rate";
+            finding.problem = diagnosis.state != NodeState::Usable
+                                  ? DescribeProblem(diagnosis, IsUsb(report.place))
+                              : IsUsb(report.place) ? "no answer to the handshake"
+                                                    : "no answer at any rate";
         }
         if (!IsUsb(report.place)) {
             serialDevices.push_back(report.place.device);

@@ -19,8 +19,7 @@ namespace rq::cli {
 
 // The place `id` names, or nullopt (a device path is compared with symbolic links
 // resolved).
-[[nodiscard]] std::optional<ReaderPlace> PlaceNamed(const std::string& id,
-                                                    HidInventory& inventory);
+[[nodiscard]] std::optional<ReaderPlace> PlaceNamed(const std::string& id, HidInventory& inventory);
 
 // `list`: probes every place side by side and prints one line each (or one JSON
 // document, or the IDs of the readers found), then the notes that explain a missing

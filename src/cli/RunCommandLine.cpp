@@ -3,8 +3,8 @@
 #include <chrono>
 #include <exception>
 #include <optional>
-#include <utility>
 #include <ostream>
+#include <utility>
 
 #include "cli/Arguments.h"
 #include "cli/ConsoleDialogs.h"
@@ -39,8 +39,7 @@ int BadUsage(Console& console, std::string_view problem) {
 // Without an inventory of its own the program lists no USB device.
 class NoInventory final : public HidInventory {
   public:
-    [[nodiscard]] std::vector<HidDeviceInfo> listHidDevices(std::uint16_t,
-                                                            std::uint16_t) override {
+    [[nodiscard]] std::vector<HidDeviceInfo> listHidDevices(std::uint16_t, std::uint16_t) override {
         return {};
     }
 };
@@ -126,8 +125,8 @@ class Session {
     // Reads the settings back and compares them with those written.
     Outcome verify() {
         ReaderSettings stored;
-        OperationContext readBack{state_, stored, log_, dialogs_, ctx_.hid, ctx_.serial,
-                                  ctx_.clock};
+        OperationContext readBack{state_,   stored,      log_,      dialogs_,
+                                  ctx_.hid, ctx_.serial, ctx_.clock};
         if (ReadSettingsFromReader(readBack) != Outcome::Done) {
             console_.err << "rq4720-cli: verify: the settings could not be read back\n"
                          << std::flush;
@@ -295,8 +294,7 @@ int RunReaderCommand(const Arguments& line, Devices devices, Console& console) {
     }
     if (line.verify) {
         std::vector<std::string> differences;
-        std::ranges::transform(session.differences(), std::back_inserter(differences),
-                               JsonString);
+        std::ranges::transform(session.differences(), std::back_inserter(differences), JsonString);
         object.json("differences", JsonArray(differences));
     }
     if (!problem.empty()) {

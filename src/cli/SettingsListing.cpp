@@ -47,7 +47,6 @@ std::string ListSettings(const ReaderSettings& s) {
            line("ps2kblock", s.ps2KbLock ? "1" : "0") + line("capslock", s.capsLock ? "1" : "0");
 }
 
-
 std::string SettingsJson(const ReaderSettings& s) {
     return JsonObject()
         .text("prefix", s.prefix)

@@ -4,12 +4,10 @@
 
 namespace rq {
 
-OneHidPlace::OneHidPlace(HidLibrary& hid, HidInventory& inventory,
-                         std::optional<std::string> key)
+OneHidPlace::OneHidPlace(HidLibrary& hid, HidInventory& inventory, std::optional<std::string> key)
     : hid_(hid), inventory_(inventory), key_(std::move(key)) {}
 
-std::vector<HidDeviceInfo> OneHidPlace::matching(std::uint16_t vendorId,
-                                                 std::uint16_t productId) {
+std::vector<HidDeviceInfo> OneHidPlace::matching(std::uint16_t vendorId, std::uint16_t productId) {
     std::vector<HidDeviceInfo> devices;
     if (key_ && !key_->empty()) {
         devices = inventory_.listHidDevices(vendorId, productId);

@@ -71,8 +71,8 @@ std::string HolderInProc(const std::string& path) {
 std::string HolderInLockFiles(const std::string& path) {
     const std::string name = "LCK.." + fs::path(path).filename().string();
     const char* tmp = std::getenv("TMPDIR");
-    for (const fs::path& directory : {fs::path("/var/lock"), fs::path("/run/lock"),
-                                     fs::path(tmp != nullptr ? tmp : "/tmp")}) {
+    for (const fs::path& directory :
+         {fs::path("/var/lock"), fs::path("/run/lock"), fs::path(tmp != nullptr ? tmp : "/tmp")}) {
         std::ifstream in(directory / name);
         std::string pidText;
         std::string program;
@@ -194,13 +194,14 @@ std::vector<std::string> SetupNotes(std::span<const std::string> serialDevices,
     }
     for (const std::string& device : serialDevices) {
         std::error_code error;
-        const fs::path resolved = root == "/" ? fs::weakly_canonical(device, error) : fs::path(device);
+        const fs::path resolved =
+            root == "/" ? fs::weakly_canonical(device, error) : fs::path(device);
         const std::string name = resolved.filename().string();
-        const auto timer = LeadingNumber(
-            FirstLine(base / "sys/class/tty" / name / "device/latency_timer"));
+        const auto timer =
+            LeadingNumber(FirstLine(base / "sys/class/tty" / name / "device/latency_timer"));
         if (timer && *timer > 1) {
-            notes.push_back(device + ": the adapter's latency timer is " +
-                            std::to_string(*timer) + " ms, which slows every answer: echo 1 | " +
+            notes.push_back(device + ": the adapter's latency timer is " + std::to_string(*timer) +
+                            " ms, which slows every answer: echo 1 | " +
                             "sudo tee /sys/bus/usb-serial/devices/" + name + "/latency_timer");
         }
     }

@@ -13,8 +13,7 @@ std::string HolderOf(const std::string& /*path*/) {
 }
 
 std::string DescribeProblem(const NodeDiagnosis& diagnosis, bool /*usb*/) {
-    return diagnosis.state == NodeState::Usable ? "opens, but no reader answered"
-                                                : "does not open";
+    return diagnosis.state == NodeState::Usable ? "opens, but no reader answered" : "does not open";
 }
 
 std::vector<std::string> SetupNotes(std::span<const std::string> /*serialDevices*/,

@@ -129,8 +129,7 @@ std::optional<qint32> BaudRateOfSettings(std::string_view settings) {
     return static_cast<qint32>(std::stol(std::string(baud)));
 }
 
-QtSerialPort::QtSerialPort(std::optional<SerialPortMap> fixedMap)
-    : fixedMap_(std::move(fixedMap)) {
+QtSerialPort::QtSerialPort(std::optional<SerialPortMap> fixedMap) : fixedMap_(std::move(fixedMap)) {
     QObject::connect(&port_, &QSerialPort::readyRead, &port_,
                      [this] { deliverReceiveNotification(); });
     QObject::connect(&port_, &QSerialPort::errorOccurred, &port_,

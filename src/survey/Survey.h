@@ -49,9 +49,9 @@ struct SurveyDevices {
 
 // Probes every place as the window's version command would, with its search limited to
 // that place: the handshake on USB; on a serial port the probe at the four rates, then
-// (with `versions`) the version query, which waits half a second on RS232. The serial ports are probed side by side, each on a thread of its
-// own, so a survey of 16 silent ports takes one port's 0.8 s, not 12.8 s. Reports come
-// in the order of `places`.
+// (with `versions`) the version query, which waits half a second on RS232. The serial ports are
+// probed side by side, each on a thread of its own, so a survey of 16 silent ports takes one port's
+// 0.8 s, not 12.8 s. Reports come in the order of `places`.
 [[nodiscard]] std::vector<PlaceReport> SurveyPlaces(std::span<const ReaderPlace> places,
                                                     const SurveyDevices& devices,
                                                     bool versions = true);

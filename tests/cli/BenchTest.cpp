@@ -155,9 +155,8 @@ TEST_F(Bench, WriteVerifyCatchesAReaderThatStoresSomethingElse) {
     const auto bytes = FormatSettingsFile(ReaderSettings{}).bytes;
     testing::WriteBytes(file, std::string(bytes.begin(), bytes.end()));
 
-    const Run write = run({"write", file, "--verify", "--reader", "/dev/../" +
-                                                                     pty[0]->slavePath().substr(1),
-                           "--json"});
+    const Run write = run({"write", file, "--verify", "--reader",
+                           "/dev/../" + pty[0]->slavePath().substr(1), "--json"});
     EXPECT_EQ(write.status, 2) << write.out << write.err;
     EXPECT_NE(write.err.find("verify: the reader holds other settings than written:\n  "),
               std::string::npos)
@@ -178,9 +177,7 @@ TEST_F(Bench, ASecondProgramIsToldTheReaderIsBusy) {
               std::string::npos)
         << busy.out;
     const Run listed = run({"list"});
-    EXPECT_NE(listed.out.find("no reader: busy: held by "),
-              std::string::npos)
-        << listed.out;
+    EXPECT_NE(listed.out.find("no reader: busy: held by "), std::string::npos) << listed.out;
     other.close();
 
     // USB: the hold the HID binding takes on a device node before it opens it.
