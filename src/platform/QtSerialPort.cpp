@@ -268,8 +268,10 @@ void QtSerialPort::reportUnopened(const std::string& location) {
     }
     const NodeDiagnosis diagnosis = DiagnoseDeviceNode(location);
     const auto now = std::chrono::steady_clock::now();
-    if (diagnosis.state == NodeState::Missing || diagnosis.state == NodeState::Usable) {
-        return;  // not there (or free again): nothing a person must act on
+    // Only what a person can act on: a port that is gone, or a built-in port without a
+    // chip behind it (EIO), is no news.
+    if (diagnosis.state != NodeState::Busy && diagnosis.state != NodeState::NoPermission) {
+        return;
     }
     if (const auto last = reportedAt_.find(location);
         last != reportedAt_.end() && now - last->second < kReportRepeat) {
