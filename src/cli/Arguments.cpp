@@ -11,13 +11,14 @@ struct CommandName {
     std::string_view name;
     Command command;
 };
-constexpr std::array<CommandName, 6> kCommands = {{
+constexpr std::array<CommandName, 7> kCommands = {{
     {"write", Command::Write},
     {"read", Command::Read},
     {"reset", Command::Reset},
     {"version", Command::Version},
     {"flash", Command::Flash},
     {"monitor", Command::Monitor},
+    {"list", Command::List},
 }};
 
 Arguments WithAction(Arguments::Action action) {
@@ -60,12 +61,23 @@ Arguments ParseArguments(std::span<const std::string_view> arguments) {
             line.yes = true;
         } else if (argument == "--raw") {
             line.raw = true;
+        } else if (argument == "--json") {
+            line.json = true;
+        } else if (argument == "--ids") {
+            line.ids = true;
+        } else if (argument == "--verify") {
+            line.verify = true;
         } else if (argument == "-o" || argument == "--output") {
             if (i + 1 == arguments.size()) {
                 return Bad(std::string(argument) + " needs a file name");
             }
             line.output = arguments[++i];
             outputGiven = true;
+        } else if (argument == "--reader" || argument == "-r") {
+            if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
+                return Bad(std::string(argument) + " needs a reader ID (rq4720-cli list --ids)");
+            }
+            line.reader = arguments[++i];
         } else {
             return Bad("unknown option '" + std::string(argument) + "'");
         }
@@ -98,6 +110,18 @@ Arguments ParseArguments(std::span<const std::string_view> arguments) {
     if (line.raw && line.command != Command::Monitor) {
         return Bad("only monitor writes the reader's bytes (--raw)");
     }
+    if (line.ids && line.command != Command::List) {
+        return Bad("only list prints IDs (--ids)");
+    }
+    if (line.ids && line.json) {
+        return Bad("list prints either IDs (--ids) or JSON (--json)");
+    }
+    if (line.verify && line.command != Command::Write) {
+        return Bad("only write reads back what it wrote (--verify)");
+    }
+    if (!line.reader.empty() && line.command == Command::List) {
+        return Bad("list looks at every place (--reader)");
+    }
     if (line.command == Command::Reset && !line.yes) {
         return Bad("reset needs --yes: it returns every setting to the reader's default");
     }
@@ -108,23 +132,31 @@ Arguments ParseArguments(std::span<const std::string_view> arguments) {
 }
 
 std::string UsageText() {
-    return "Usage: rq4720-cli write FILE.kxs\n"
+    return "Usage: rq4720-cli [--reader ID] [--json] write FILE.kxs [--verify]\n"
            "       rq4720-cli read [-o FILE.kxs]\n"
            "       rq4720-cli reset --yes\n"
            "       rq4720-cli version\n"
            "       rq4720-cli flash IMAGE.bin [--yes]\n"
            "       rq4720-cli monitor [--raw]\n"
+           "       rq4720-cli list [--json | --ids]\n"
            "       rq4720-cli --help | --version\n"
            "\n"
            "Programs an RQ-4720 iButton reader from the command line, over USB or RS232.\n"
            "\n"
-           "  write FILE.kxs     load a settings file and write it into the reader\n"
+           "  write FILE.kxs     load a settings file and write it into the reader;\n"
+           "                     --verify reads it back and compares (exit 2 if it differs)\n"
            "  read [-o FILE]     read the reader's settings; print them, or save them\n"
            "  reset --yes        reset the reader's settings to their defaults\n"
            "  version            read the reader's firmware version\n"
            "  flash IMAGE.bin    update the firmware (asks first unless --yes)\n"
            "  monitor [--raw]    show what the reader sends on RS232 until Ctrl-C; on a\n"
            "                     terminal control bytes show as \\xNN unless --raw\n"
+           "  list               every place a reader could be, and what is there; --ids\n"
+           "                     prints only the IDs of the readers found\n"
+           "\n"
+           "  --reader ID        search only there: usb:PATH, usb:SERIAL, com3, /dev/ttyUSB0\n"
+           "  --json             one JSON object on standard output at the end; the status\n"
+           "                     lines go to standard error\n"
            "\n"
            "Options may stand before or after the command.\n"
            "Exit status: 0 the reader confirmed, 1 no reader found, 2 wrong or no answer,\n"
