@@ -25,9 +25,7 @@ struct SignalShield::Previous {
     struct sigaction actions[std::size(kSignals)] = {};
 };
 
-SignalShield::SignalShield(std::string_view notice) : previous_(std::make_unique<Previous>()) {
-    gNoticeLength = notice.size();
-    gNotice = notice.data();
+SignalShield::SignalShield() : previous_(std::make_unique<Previous>()) {
     struct sigaction action {};
     action.sa_handler = OnSignal;  // no SA_RESTART: a blocked read returns
     sigemptyset(&action.sa_mask);
@@ -40,6 +38,12 @@ SignalShield::SignalShield(std::string_view notice) : previous_(std::make_unique
             ::sigaction(kSignals[i], &action, &previous_->actions[i]);
         }
     }
+}
+
+void SignalShield::setNotice(std::string_view notice) {
+    gNotice = nullptr;  // a signal now never pairs the new text with the old length
+    gNoticeLength = notice.size();
+    gNotice = notice.data();
 }
 
 SignalShield::~SignalShield() {

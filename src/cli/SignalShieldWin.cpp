@@ -29,10 +29,14 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 
 struct SignalShield::Previous {};
 
-SignalShield::SignalShield(std::string_view notice) : previous_(std::make_unique<Previous>()) {
+SignalShield::SignalShield() : previous_(std::make_unique<Previous>()) {
+    ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+void SignalShield::setNotice(std::string_view notice) {
+    gNotice = nullptr;  // an event now never pairs the new text with the old length
     gNoticeLength = notice.size();
     gNotice = notice.data();
-    ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
 SignalShield::~SignalShield() {

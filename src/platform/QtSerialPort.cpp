@@ -6,7 +6,10 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <iostream>
+#include <utility>
 
+#include "platform/DeviceDiagnosis.h"
 #include "platform/SerialPortMap.h"
 #include "settings/ReaderSettings.h"
 
@@ -30,6 +33,9 @@ constexpr std::string_view kFrameSuffix = ",n,8,1";
 // Listing the system's serial devices takes milliseconds; a search opens up to 64 ports.
 // A list this young is reused, so an adapter plugged in is seen within seconds.
 [[maybe_unused]] constexpr std::chrono::seconds kDeviceListLifetime{2};
+
+// A search tries a port at four rates, up to 12.8 s apart; its reason is told once.
+constexpr std::chrono::seconds kReportRepeat{15};
 
 // Qt takes up to its buffer size per round; the bound keeps a line that never falls
 // silent from holding a call forever.
@@ -124,7 +130,7 @@ std::optional<qint32> BaudRateOfSettings(std::string_view settings) {
     return static_cast<qint32>(std::stol(std::string(baud)));
 }
 
-QtSerialPort::QtSerialPort() {
+QtSerialPort::QtSerialPort(std::optional<SerialPortMap> fixedMap) : fixedMap_(std::move(fixedMap)) {
     QObject::connect(&port_, &QSerialPort::readyRead, &port_,
                      [this] { deliverReceiveNotification(); });
     QObject::connect(&port_, &QSerialPort::errorOccurred, &port_,
@@ -153,6 +159,9 @@ QtSerialPort::~QtSerialPort() {
 }
 
 std::optional<std::string> QtSerialPort::locationOf(int port) {
+    if (fixedMap_) {
+        return PortPathFor(*fixedMap_, port);
+    }
     std::optional<std::string_view> configured;
     if (const char* value = std::getenv(kSerialPortsVariable)) {
         configured = value;
@@ -231,12 +240,14 @@ SerialFailure QtSerialPort::open() {
     port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!port_.open(QIODevice::ReadWrite)) {
         port_.clearError();
+        reportUnopened(*location);
         return SerialFailure::OpenFailed;
     }
 #ifndef _WIN32
     if (!TakeExclusive(static_cast<int>(port_.handle()))) {
         port_.close();
         port_.clearError();
+        reportUnopened(*location);
         return SerialFailure::OpenFailed;
     }
     RequestLowLatency(static_cast<int>(port_.handle()));
@@ -251,6 +262,45 @@ SerialFailure QtSerialPort::open() {
     return SerialFailure::None;
 }
 
+void QtSerialPort::reportUnopened(const std::string& location) {
+    if (fixedMap_) {
+        return;
+    }
+    const NodeDiagnosis diagnosis = DiagnoseDeviceNode(location);
+    const auto now = std::chrono::steady_clock::now();
+    // Only what a person can act on: a port that is gone, or a built-in port without a
+    // chip behind it (EIO), is no news.
+    if (diagnosis.state != NodeState::Busy && diagnosis.state != NodeState::NoPermission) {
+        return;
+    }
+    if (const auto last = reportedAt_.find(location);
+        last != reportedAt_.end() && now - last->second < kReportRepeat) {
+        return;
+    }
+    reportedAt_[location] = now;
+    std::cerr << "rq4720-tool: serial port " << location << ": "
+              << DescribeProblem(diagnosis, false) << '\n';
+}
+
+SerialPortMap CurrentSerialPortMap() {
+#ifdef _WIN32
+    SerialPortMap map;
+    for (int port = 1; port <= kComPortCount; ++port) {
+        map[static_cast<std::size_t>(port - 1)] = "COM" + std::to_string(port);
+    }
+    return map;
+#else
+    if (const char* value = std::getenv(kSerialPortsVariable)) {
+        return BuildSerialPortMap(std::string_view(value), {});
+    }
+    std::vector<std::string> found;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        found.push_back(info.systemLocation().toStdString());
+    }
+    return BuildSerialPortMap(std::nullopt, std::move(found));
+#endif
+}
+
 void QtSerialPort::release() {
     if (port_.isOpen()) {
         port_.close();
@@ -263,11 +313,15 @@ void QtSerialPort::close() {
     release();
     open_ = false;
     failed_ = false;
+    takenBeforeFailure_.clear();
 }
 
 void QtSerialPort::deviceFailed() {
     if (open_ && !failed_) {
         failed_ = true;
+        // What Qt has already read from the device is handed out by the next read.
+        const QByteArray taken = port_.readAll();
+        takenBeforeFailure_.assign(taken.begin(), taken.end());
         // Release the device node at once so that a replugged adapter can come back.
         release();
     }
@@ -392,6 +446,7 @@ SerialFailure QtSerialPort::input(std::vector<std::uint8_t>& bytes) {
         return SerialFailure::PortNotOpen;
     }
     if (!pullWaitingBytes()) {
+        bytes = std::exchange(takenBeforeFailure_, {});
         return SerialFailure::ReadFailed;
     }
     const QByteArray data = port_.readAll();
