@@ -227,8 +227,8 @@ std::vector<HidDeviceInfo> HidapiLibrary::listHidDevices(std::uint16_t vendorId,
     const std::vector<FoundDevice> devices = EnumerateDevices(vendorId, productId);
     for (std::size_t i = 0; i < devices.size(); ++i) {
         // The reader's keyboard interface is the system's, as HidDevice_Open sees it.
-        const auto descriptor = ReadDescriptorBeforeOpen(devices[i].path);
-        if (!descriptor || !IsSystemInputInterface(ParseHidReportDescriptor(*descriptor))) {
+        const auto layout = hidsystem::ReportLayoutOf(devices[i].path);
+        if (!layout || !IsSystemInputInterface(*layout)) {
             listed.push_back(
                 {static_cast<std::uint32_t>(i), devices[i].path, devices[i].serialNumber});
         }
