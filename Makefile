@@ -43,6 +43,8 @@ screenshot:
 	@scripts/install-deps --with-screenshot
 	$(MAKE) build
 	scripts/screenshot $(BUILD_DIR) docs/screenshots
+	$(MAKE) windows
+	scripts/screenshot-windows $(WINDOWS_DIR) docs/screenshots
 
 demo: build
 	$(BUILD_DIR)/rq4720-demo
