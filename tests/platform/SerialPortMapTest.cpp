@@ -66,6 +66,10 @@ TEST(SerialPortMap, NumbersOutsideOneToSixteenAreUnmapped) {
     EXPECT_EQ(PortPathFor(map, -1), std::nullopt);
     EXPECT_EQ(PortPathFor(map, 17), std::nullopt);
     EXPECT_EQ(PortPathFor(map, 1), "/dev/ttyS0");
+    // Windows names COM10 and up only in the device namespace.
+    EXPECT_EQ(WindowsPortName(9), "COM9");
+    EXPECT_EQ(WindowsPortName(10), "\\\\.\\COM10");
+    EXPECT_EQ(WindowsPortName(17), std::nullopt);
 }
 
 }  // namespace
