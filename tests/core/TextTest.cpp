@@ -47,8 +47,7 @@ TEST(Utf8, CountsAndCutsByCharacterNotByte) {
     // A malformed byte counts as one character and never runs past the end.
     EXPECT_EQ(CharacterCount("a\xFF\xE2\x82"), 4u);
     // UTF-16 for Windows' wide calls: a surrogate pair past U+FFFF, U+FFFD for bad bytes.
-    EXPECT_EQ(ToUtf16(text + "\xF0\x9F\x94\x91\xFF"),
-              u"\u00E9t\u00E9 \u20AC12345\U0001F511\uFFFD");
+    EXPECT_EQ(ToUtf16(text + "\xF0\x9F\x94\x91\xFF"), u"\u00E9t\u00E9 \u20AC12345\U0001F511\uFFFD");
 }
 
 TEST(NumberFormats, HexCapitalsAndDecimalWithBlank) {
