@@ -2,8 +2,8 @@
 // against the simulated reader in real time, timed from the "Total ... Writing:" line to
 // the end of the update. Over RS232 through the real Qt binding and the pseudo-terminal
 // reader, which paces every byte at the wire time of 57600 baud (or not at all, to
-// measure the tool's turnaround); over USB through the simulated HID library in 1 ms
-// interrupt frames.
+// measure the tool's turnaround), each flash followed by the null flasher's; over USB through the
+// simulated HID library in 1 ms interrupt frames.
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "BenchRows.h"
+#include "NullFlasher.h"
 #include "PtyReader.h"
 #include "SampleFirmware.h"
 #include "SimulatedUsbReader.h"
@@ -57,8 +58,36 @@ Transfer Flash(HidLibrary& hid, SerialPort& serial, const std::string& path,
             readerImage() == image};
 }
 
+double Us(sim::Duration d) {
+    return std::chrono::duration<double, std::micro>(d).count();
+}
+
+// The turnarounds of one flash in microseconds, and their median.
+struct Turnarounds {
+    std::vector<double> us;
+    double median = 0;
+    explicit Turnarounds(const std::vector<sim::Duration>& taken) {
+        us.reserve(taken.size());
+        for (const sim::Duration d : taken) {
+            us.push_back(Us(d));
+        }
+        median = SpreadOf(us).median;
+    }
+};
+
+std::string Seconds(const std::vector<double>& values) {
+    return Format(SpreadOf(values).median, 2) + " s";
+}
+
+std::string MedianAndP99(const std::vector<double>& us) {
+    const Spread s = SpreadOf(us);
+    return Format(s.median, 1) + " us (p99 " + Format(s.p99, 0) + ")";
+}
+
 }  // namespace
 
+// Rows 1 and 2 compare the tool with the null flasher, run in turn against the same
+// reader so that whatever else loads the machine at the moment falls on both.
 void MeasureFlash(Table& table, int runs) {
     const sim::Bytes image = sim::MakeSampleFirmware(kImageLength, "Bench image V9.99");
     const auto path = std::filesystem::temp_directory_path() / "rq4720-bench-flash.bin";
@@ -66,11 +95,14 @@ void MeasureFlash(Table& table, int runs) {
         .write(reinterpret_cast<const char*>(image.data()),
                static_cast<std::streamsize>(image.size()));
 
-    const auto rs232 = [&](bool lineTime, std::vector<Duration>* turnarounds) {
+    const auto readerConfig = [](bool lineTime) {
         sim::ReaderConfig config;
         config.replyLatency = Duration{};
         config.lineTime = lineTime;
-        sim::PtyReader reader(config);
+        return config;
+    };
+    const auto tool = [&](bool lineTime, std::vector<Duration>* turnarounds) {
+        sim::PtyReader reader(readerConfig(lineTime));
         setenv("RQ4720_SERIAL_PORTS", reader.slavePath().c_str(), 1);
         reader.recordTurnarounds();
         testing::NoHidLibrary hid;
@@ -85,29 +117,34 @@ void MeasureFlash(Table& table, int runs) {
         return t;
     };
 
-    std::vector<double> paced;
-    std::vector<double> pacedWithoutReaderDelay;
+    std::vector<double> pacedRatio, pacedTool, pacedNull;
+    std::vector<double> lateToolUs, lateNullUs;  // the reader's own delay, a byte
     std::vector<double> pacedCpu;
-    std::vector<double> turnaroundUs;
-    std::vector<double> usb;
-    std::vector<double> wholeRs232;
-    std::vector<double> wholeUsb;
+    std::vector<double> turnaroundExcess, turnaroundTool, turnaroundNull;
+    std::vector<double> usb, wholeRs232, wholeUsb;
     bool allOk = true;
     for (int run = 0; run < runs; ++run) {
-        const Transfer p = rs232(true, nullptr);
-        paced.push_back(p.seconds / kWireSeconds);
+        const Transfer p = tool(true, nullptr);
+        const NullFlash pn = RunNullFlasher(readerConfig(true), image);
+        pacedTool.push_back(p.seconds);
+        pacedNull.push_back(pn.seconds);
+        pacedRatio.push_back(p.seconds / pn.seconds);
+        lateToolUs.push_back(p.readerLateSeconds * 1e6 / kImageLength);
+        lateNullUs.push_back(Us(pn.readerLate) / kImageLength);
         wholeRs232.push_back(p.wholeSeconds);
-        pacedWithoutReaderDelay.push_back((p.seconds - p.readerLateSeconds) / kWireSeconds);
         pacedCpu.push_back(p.cpuShare);
-        std::vector<Duration> turnarounds;
-        const Transfer u = rs232(false, &turnarounds);
-        for (const Duration d : turnarounds) {
-            turnaroundUs.push_back(std::chrono::duration<double, std::micro>(d).count());
-        }
+
+        std::vector<Duration> taken;
+        const Transfer u = tool(false, &taken);
+        const Turnarounds ut(taken);
+        const NullFlash un = RunNullFlasher(readerConfig(false), image);
+        const Turnarounds nt(un.turnarounds);
+        turnaroundExcess.push_back(ut.median - nt.median);
+        turnaroundTool.insert(turnaroundTool.end(), ut.us.begin(), ut.us.end());
+        turnaroundNull.insert(turnaroundNull.end(), nt.us.begin(), nt.us.end());
 
         SteadyClock clock;
-        sim::ReaderConfig config;
-        config.replyLatency = Duration{};
+        sim::ReaderConfig config = readerConfig(true);
         sim::SimulatedUsbReader reader(clock, config);
         reader.simLibrary().setInterruptInterval(std::chrono::milliseconds(1));
         testing::NoSerialPort serial;
@@ -115,25 +152,27 @@ void MeasureFlash(Table& table, int runs) {
                                  [&] { return reader.reader().image(); });
         usb.push_back(b.seconds / kUsbLimitSeconds);
         wholeUsb.push_back(b.wholeSeconds);
-        allOk = allOk && p.ok && u.ok && b.ok;
+        allOk = allOk && p.ok && pn.ok && u.ok && un.ok && b.ok;
     }
     std::filesystem::remove(path);
     if (!allOk) {
         table.add({"1-3. firmware transfers", "a reader's image differs from the file", "identical",
                    false});
     }
-    table.addAtMost(
-        "1. RS232 flash, paced at 57600 baud: time / wire time (" + Format(kWireSeconds, 2) + " s)",
-        paced, 1.05, "", 3);
-    table.addAtMost("1. (the same less the simulated reader's own wake-up delays)",
-                    pacedWithoutReaderDelay, 1.05, "", 3);
-    const Spread t = SpreadOf(turnaroundUs);
-    table.add({"2. RS232 flash unpaced: reader's answer to the next frame",
-               Format(t.median, 1) + " us median (p99 " + Format(t.p99, 0) +
-                   " us, n=" + std::to_string(turnaroundUs.size()) + ")",
-               "<= 30 us", t.median <= 30});
-    table.addAtMost("1. (processor time of the tool during the paced RS232 flash)", pacedCpu, 100,
-                    " %", 1);
+    table.addAtMost("1. RS232 flash, paced at 57600 baud: tool / null flasher", pacedRatio, 1.03,
+                    "", 3);
+    table.note(
+        "1. (tool / null flasher / wire time)",
+        Seconds(pacedTool) + " / " + Seconds(pacedNull) + " / " + Format(kWireSeconds, 2) + " s");
+    table.note("1. (the simulated reader's own lateness a byte, tool / null flasher)",
+               Format(SpreadOf(lateToolUs).median, 1) + " us / " +
+                   Format(SpreadOf(lateNullUs).median, 1) + " us");
+    table.note("1. (processor time of the tool during the paced flash)",
+               Format(SpreadOf(pacedCpu).median, 1) + " % of a core");
+    table.addAtMost("2. RS232 flash unpaced: reader's answer to the next frame, tool - null",
+                    turnaroundExcess, 10, " us", 1);
+    table.note("2. (tool / null flasher, median of all frames)",
+               MedianAndP99(turnaroundTool) + " / " + MedianAndP99(turnaroundNull));
     table.addAtMost(
         "3. USB flash, 1 ms frames: time / frame limit (" + Format(kUsbLimitSeconds, 2) + " s)",
         usb, 1.02, "", 3);
