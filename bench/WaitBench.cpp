@@ -98,7 +98,7 @@ void MeasureWaits(Table& table, int runs) {
 
     // Tool and null waiter take turns, with the same pauses, so that both see the same
     // load of the moment.
-    constexpr int kRounds = 300;
+    constexpr int kRounds = 1000;
     NullWaiter nullWaiter;
     std::vector<double> latencyUs;
     std::vector<double> nullUs;
@@ -121,10 +121,12 @@ void MeasureWaits(Table& table, int runs) {
                latency.median - null.median <= 15});
     table.note("5. (tool / null waiter, median)",
                Format(latency.median, 0) + " us / " + Format(null.median, 0) + " us");
-    table.add({"5. WaitSerialBytes: last byte to return, 99th percentile",
-               Format(latency.p99, 0) + " us (of " + std::to_string(latencyUs.size()) +
-                   "; null waiter " + Format(null.p99, 0) + " us)",
-               "<= 1000 us", latency.p99 <= 1000 && latencyUs.size() == kRounds});
+    // A stall of the tool shows in the tail; the machine's own tail is the null waiter's.
+    table.add({"5. WaitSerialBytes: last byte to return, 99th percentile, tool - null",
+               Format(latency.p99 - null.p99, 0) + " us (" + Format(latency.p99, 0) + " / " +
+                   Format(null.p99, 0) + " us, " + std::to_string(latencyUs.size()) + " of " +
+                   std::to_string(kRounds) + " returned)",
+               "<= 1000 us", latency.p99 - null.p99 <= 1000 && latencyUs.size() == kRounds});
 
     std::vector<double> delayShare;
     std::vector<double> timeoutShare;
