@@ -131,7 +131,7 @@ void MeasureFlash(Table& table, int runs) {
 
     std::vector<double> pacedRatio, pacedTool, pacedNull;
     std::vector<double> lateToolUs, lateNullUs;  // the reader's own delay, a byte
-    std::vector<double> pacedCpu;
+    std::vector<double> pacedCpu, pacedNullCpu;
     std::vector<double> turnaroundExcess, turnaroundTool, turnaroundNull;
     std::vector<double> usb, wholeRs232, wholeUsb;
     bool allOk = true;
@@ -145,6 +145,7 @@ void MeasureFlash(Table& table, int runs) {
         lateNullUs.push_back(Us(pn.readerLate) / kImageLength);
         wholeRs232.push_back(p.wholeSeconds);
         pacedCpu.push_back(p.cpuShare);
+        pacedNullCpu.push_back(pn.cpuShare);
 
         // The unpaced flashes are short: two pairs a run.
         for (int pair = 0; pair < 2; ++pair) {
@@ -183,8 +184,9 @@ void MeasureFlash(Table& table, int runs) {
     table.note("1. (the simulated reader's own lateness a byte, tool / null flasher)",
                Format(SpreadOf(lateToolUs).median, 1) + " us / " +
                    Format(SpreadOf(lateNullUs).median, 1) + " us");
-    table.note("1. (processor time of the tool during the paced flash)",
-               Format(SpreadOf(pacedCpu).median, 1) + " % of a core");
+    table.note("1. (processor time during the paced flash, tool / null flasher)",
+               Format(SpreadOf(pacedCpu).median, 1) + " % / " +
+                   Format(SpreadOf(pacedNullCpu).median, 1) + " % of a core");
     table.addAtMost("2. RS232 flash unpaced: reader's answer to the next frame, tool - null",
                     turnaroundExcess, 10, " us", 1);
     table.note("2. (tool / null flasher, median of all frames)",

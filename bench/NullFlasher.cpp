@@ -10,6 +10,7 @@
 #include <span>
 #include <thread>
 
+#include "CpuTime.h"
 #include "firmware/FlashFrames.h"
 
 namespace rq::bench {
@@ -98,12 +99,14 @@ NullFlash RunNullFlasher(sim::ReaderConfig config, const sim::Bytes& image) {
     reader.recordTurnarounds();
     bool acked = true;
     const Steady::time_point start = Steady::now();
+    const double startCpu = CpuSeconds(RUSAGE_THREAD);
     for (std::size_t i = 0; acked && i < image.size(); ++i) {
         const std::array<std::uint8_t, 2> data = {image[i], kDataMark};
         acked = port.frame(data, 2000);
     }
     acked = acked && port.frame(kEndOfImage, 2000);
     result.seconds = std::chrono::duration<double>(Steady::now() - start).count();
+    result.cpuShare = 100.0 * (CpuSeconds(RUSAGE_THREAD) - startCpu) / result.seconds;
     result.turnarounds = reader.takeTurnarounds();
     result.readerLate = reader.lateness();
     result.ok = acked && reader.withReader([&](sim::ReaderModel& m) {

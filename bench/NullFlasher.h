@@ -13,7 +13,8 @@
 namespace rq::bench {
 
 struct NullFlash {
-    double seconds = 0;  // first data frame sent to the end-of-image frame answered
+    double seconds = 0;   // first data frame sent to the end-of-image frame answered
+    double cpuShare = 0;  // percent of one core, the flashing thread
     std::vector<sim::Duration> turnarounds;
     sim::Duration readerLate{};
     bool ok = false;  // every frame acknowledged and the reader holds the image
