@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "BenchRows.h"
@@ -86,6 +87,21 @@ std::string MedianAndP99(const std::vector<double>& us) {
     return Format(s.median, 1) + " us (p99 " + Format(s.p99, 0) + ")";
 }
 
+// Runs both, the tool first in even turns and the null program first in odd ones, so that
+// a load rising or falling through a run favours neither.
+template <typename Tool, typename Null>
+auto InTurn(int turn, Tool&& tool, Null&& null) {
+    std::pair<decltype(tool()), decltype(null())> both;
+    if (turn % 2 == 1) {
+        both.second = null();
+    }
+    both.first = tool();
+    if (turn % 2 == 0) {
+        both.second = null();
+    }
+    return both;
+}
+
 }  // namespace
 
 // Rows 1 and 2 compare the tool with the null flasher, run in turn against the same
@@ -136,8 +152,8 @@ void MeasureFlash(Table& table, int runs) {
     std::vector<double> usb, wholeRs232, wholeUsb;
     bool allOk = true;
     for (int run = 0; run < runs; ++run) {
-        const Transfer p = tool(true, nullptr);
-        const NullFlash pn = null(true);
+        const auto [p, pn] = InTurn(
+            run, [&] { return tool(true, nullptr); }, [&] { return null(true); });
         pacedTool.push_back(p.seconds);
         pacedNull.push_back(pn.seconds);
         pacedRatio.push_back(p.seconds / pn.seconds);
@@ -150,9 +166,9 @@ void MeasureFlash(Table& table, int runs) {
         // The unpaced flashes are short: two pairs a run.
         for (int pair = 0; pair < 2; ++pair) {
             std::vector<Duration> taken;
-            const Transfer u = tool(false, &taken);
+            const auto [u, un] = InTurn(
+                2 * run + pair, [&] { return tool(false, &taken); }, [&] { return null(false); });
             const Turnarounds ut(taken);
-            const NullFlash un = null(false);
             const Turnarounds nt(un.turnarounds);
             turnaroundExcess.push_back(ut.median - nt.median);
             turnaroundTool.insert(turnaroundTool.end(), ut.us.begin(), ut.us.end());
