@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 GENERATOR ?= Ninja
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: deps build run test test-asan fuzz screenshot demo bench package clean
+.PHONY: deps build run test test-asan fuzz screenshot demo bench bench-production package clean
 
 deps:
 	@scripts/install-deps
@@ -50,6 +50,11 @@ bench: build
 	@# Both run; a row that misses its target fails the command at the end.
 	$(BUILD_DIR)/bench/rq4720-bench; status=$$?; \
 	    $(BUILD_DIR)/bench/rq4720-bench-testmode && exit $$status
+
+# rq4720-cli list and the GNU parallel recipe on simulated readers (docs/performance.md).
+bench-production: build
+	@scripts/install-deps --with-bench
+	bench/production-bench $(BUILD_DIR)
 
 # The Debian package: $(BUILD_DIR)/rq4720-tool_<version>_<arch>.deb
 package: build

@@ -51,6 +51,9 @@ struct Faults {
     // Replaces the answer to the identify command (USB handshake, RS232 probe) by these
     // bytes, sent as one piece; e.g. an 11-byte probe answer.
     std::optional<Bytes> identifyReply;
+    // A write is acknowledged, yet this byte of the block (from 0) is stored as given
+    // here: a reader whose memory keeps something else.
+    std::optional<ByteChange> storedByte;
     // The version reply's length byte announces this many more text bytes than follow.
     int versionLengthExcess = 0;
     // After an erase the reader never comes back (no USB reconnect, no RS232 ready byte).

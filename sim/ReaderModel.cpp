@@ -112,6 +112,9 @@ void ReaderModel::handleApplicationFrame(std::span<const std::uint8_t> frame, Li
                 // Acknowledged at the rate in force; a new rate applies afterwards.
                 reply(kWriteSettings, WriteAcknowledgement(), link, now);
                 std::copy(frame.begin() + 5, frame.end(), settings_.begin());
+                if (faults_.storedByte && faults_.storedByte->index < kSettingsSize) {
+                    settings_[faults_.storedByte->index] = faults_.storedByte->value;
+                }
                 return;
             }
             break;

@@ -13,6 +13,9 @@ SimHidLibrary::SimHidLibrary(Clock& clock, Duration readTimeout)
     : clock_(clock), readTimeout_(readTimeout) {}
 
 std::size_t SimHidLibrary::attach(ReaderModel& reader, HidDeviceOptions options) {
+    if (options.path.empty()) {
+        options.path = "sim:hid" + std::to_string(devices_.size());
+    }
     devices_.push_back(Device{&reader, options});
     return devices_.size() - 1;
 }
@@ -178,6 +181,17 @@ std::uint8_t SimHidLibrary::HidDevice_GetInputReport_Interrupt(HidDeviceRef devi
 std::uint8_t SimHidLibrary::HidDevice_Close(HidDeviceRef device) {
     ++closeCalls_;
     return handles_.erase(device) == 1 ? kHidSuccess : kHidDeviceNotOpened;
+}
+
+std::vector<HidDeviceInfo> SimHidLibrary::listHidDevices(std::uint16_t vendorId,
+                                                         std::uint16_t productId) {
+    std::vector<HidDeviceInfo> listed;
+    const auto matching = enumerate(vendorId, productId);
+    for (std::size_t i = 0; i < matching.size(); ++i) {
+        const HidDeviceOptions& options = devices_[matching[i]].options;
+        listed.push_back({static_cast<std::uint32_t>(i), options.path, options.serialNumber});
+    }
+    return listed;
 }
 
 std::vector<Bytes> SimHidLibrary::reportsSentTo(std::size_t device) const {

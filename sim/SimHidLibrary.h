@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "ReaderModel.h"
 #include "SimTypes.h"
 #include "core/Clock.h"
+#include "core/HidInventory.h"
 #include "core/HidLibrary.h"
 
 namespace rq::sim {
@@ -24,12 +26,15 @@ struct HidDeviceOptions {
     std::uint16_t outputReportLength = kReportSize;
     // This many opens fail (as without permission) before one succeeds; kAlways: never.
     int failingOpens = 0;
+    // Where the inventory says it is; empty: "sim:hid<number>".
+    std::string path{};
+    std::string serialNumber{};
 };
 
 // The HID library's eight calls over simulated readers, driven by a clock: virtual time
 // in tests, the real clock in the demonstration. Reads wait like the real binding: report
 // by report, each for at most the read timeout. Everything the host does is recorded.
-class SimHidLibrary final : public HidLibrary {
+class SimHidLibrary final : public HidLibrary, public HidInventory {
   public:
     // The per-report wait of a read; the real binding's is the same.
     static constexpr Duration kDefaultReadTimeout = std::chrono::milliseconds(500);
@@ -64,6 +69,9 @@ class SimHidLibrary final : public HidLibrary {
                                                     std::uint32_t numberOfReports,
                                                     std::uint32_t& bytesReturned) override;
     std::uint8_t HidDevice_Close(HidDeviceRef device) override;
+
+    [[nodiscard]] std::vector<HidDeviceInfo> listHidDevices(std::uint16_t vendorId,
+                                                            std::uint16_t productId) override;
 
     // --- What the host did
     struct SentReport {

@@ -1,11 +1,17 @@
 #include "SimOptions.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <chrono>
+#include <cstdio>
 #include <optional>
 
 namespace rq::sim {
 namespace {
+
+// The tool numbers sixteen serial ports.
+constexpr int kMaxTerminals = 16;
 
 // Decimal, or hexadecimal after "0x".
 std::optional<long long> Number(std::string_view text) {
@@ -119,14 +125,17 @@ std::string ApplyFault(std::string_view text, Faults& faults) {
         faults.onlyCommand = *code;
         return {};
     }
-    if (name == "wrong-byte" || name == "flash-ack" || name == "split") {
+    if (name == "wrong-byte" || name == "flash-ack" || name == "split" || name == "stored-byte") {
         const auto pair = Pair(value);
         if (!pair || pair->first > 1'000'000 || (name != "split" && pair->second > 255)) {
             return bad;
         }
+        const Faults::ByteChange change{static_cast<std::size_t>(pair->first),
+                                        static_cast<std::uint8_t>(pair->second)};
         if (name == "wrong-byte") {
-            faults.wrongByte = Faults::ByteChange{static_cast<std::size_t>(pair->first),
-                                                  static_cast<std::uint8_t>(pair->second)};
+            faults.wrongByte = change;
+        } else if (name == "stored-byte") {
+            faults.storedByte = change;
         } else if (name == "flash-ack") {
             faults.flashAck = Faults::FlashAnswer{static_cast<int>(pair->first),
                                                   static_cast<std::uint8_t>(pair->second)};
@@ -198,6 +207,13 @@ ParsedOptions ParseOptions(std::span<const std::string_view> arguments) {
             }
             (option == "--reboot-ms" ? options.config.serialRebootTime
                                      : options.config.replyLatency) = Milliseconds(*ms);
+        } else if (option == "--count" || option == "--silent") {
+            const auto n = Number(value);
+            if (!n || *n > kMaxTerminals) {
+                parsed.error = bad;
+                return parsed;
+            }
+            (option == "--count" ? options.count : options.silent) = static_cast<int>(*n);
         } else if (option == "--link") {
             options.link = std::string(value);
         } else if (option == "--fault") {
@@ -210,7 +226,28 @@ ParsedOptions ParseOptions(std::span<const std::string_view> arguments) {
             return parsed;
         }
     }
+    if (options.count + options.silent > kMaxTerminals || options.count + options.silent == 0) {
+        parsed.error = "1 to " + std::to_string(kMaxTerminals) + " terminals (--count, --silent)";
+    }
     return parsed;
+}
+
+ReaderConfig BenchReaderConfig(const ReaderConfig& base, int index, int count) {
+    static constexpr std::array<int, 4> kRates = {9600, 19200, 57600, 115200};
+    ReaderConfig config = base;
+    if (index == 0 && count == 1) {
+        return config;
+    }
+    const auto first = std::ranges::find(kRates, BaudForCode(base.settings[0])) - kRates.begin();
+    config.settings[0] =
+        *CodeForBaud(kRates[static_cast<std::size_t>(first + index) % kRates.size()]);
+    if (index % 3 == 2) {
+        config.revision = base.revision == Revision::A ? Revision::B : Revision::A;
+    }
+    char number[16];
+    std::snprintf(number, sizeof number, "%04d", index + 1);
+    config.version = base.version + " SN" + number;
+    return config;
 }
 
 std::string Usage() {
@@ -228,7 +265,13 @@ Options:
   --no-crlf           no CR LF after the version text
   --reboot-ms N       from the erase request to the ready byte at 9600 baud (default 2000)
   --latency-ms N      reply latency (default 2)
-  --link PATH         also make PATH a symbolic link to the terminal
+  --link PATH         also make PATH a symbolic link to the terminal (PATH1, PATH2, ...
+                      with --count)
+  --count N           N readers, each on its own terminal (up to 16): a bench. The
+                      first is as the options say; the others at the next rates in
+                      turn, every third of the other revision, each with its number in
+                      its version text ("V2.20 SN0002")
+  --silent N          N more terminals where nothing answers (ports with no reader)
   --fault NAME[=VALUE] inject a fault; may be repeated
   -v, --verbose       print every frame the reader handles
   -h, --help          this text
@@ -246,6 +289,7 @@ Faults (a frame is one complete command frame):
   twice               every reply twice, back to back
   flood=MS            with a reply, junk (0x55) at full speed for MS milliseconds
   identify=HEX        answer the probe with these bytes, e.g. identify=1b0007343732304956420d
+  stored-byte=I:V     a write is acknowledged, but block byte I (from 0) keeps V
   version-excess=N    the version's length byte counts N bytes more than are sent
   no-reconnect        after an erase request the reader never comes back
   flash-ack=K:V       answer K of the flash path is V instead of 0xFA (0 ready byte,

@@ -14,6 +14,8 @@ struct SimOptions {
     ReaderConfig config;
     Faults faults;
     std::string link;  // a symbolic link to make to the terminal, if any
+    int count = 1;     // readers, each on a terminal of its own (a bench)
+    int silent = 0;    // more terminals with nothing behind them
     bool verbose = false;
     bool help = false;
 };
@@ -28,5 +30,10 @@ struct ParsedOptions {
 // One "--fault" text, e.g. "silent-after=3" or "wrong-byte=5:171"; the error or empty.
 [[nodiscard]] std::string ApplyFault(std::string_view text, Faults& faults);
 [[nodiscard]] std::string Usage();
+
+// Reader `index` (from 0) of a bench of `count`: the first is `base`; the others run at
+// the next rates in turn, every third is of revision A, and each carries its number in
+// its version text, so a log tells them apart.
+[[nodiscard]] ReaderConfig BenchReaderConfig(const ReaderConfig& base, int index, int count);
 
 }  // namespace rq::sim

@@ -165,6 +165,7 @@ SerialFailure SimSerialPort::input(std::vector<std::uint8_t>& bytes) {
         return SerialFailure::PortNotOpen;
     }
     if (failing()) {
+        bytes.swap(received_);  // taken from the line before it failed
         return SerialFailure::ReadFailed;
     }
     pump();

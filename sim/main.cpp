@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -95,23 +96,62 @@ int main(int argc, char** argv) {
     const rq::sim::UniqueFd signalFd(signalfd(-1, &signals, SFD_CLOEXEC));
 
     try {
-        PtyReader reader(options.config, options.faults);
+        // The readers, then the terminals where nothing answers.
+        std::vector<std::unique_ptr<PtyReader>> readers;
+        for (int i = 0; i < options.count + options.silent; ++i) {
+            rq::sim::Faults faults = options.faults;
+            if (i >= options.count) {
+                faults.silentAfterFrames = 0;
+            }
+            readers.push_back(std::make_unique<PtyReader>(
+                rq::sim::BenchReaderConfig(options.config, i, options.count), faults));
+        }
         if (options.verbose) {
-            reader.withReader([](ReaderModel& model) {
-                model.setTrace(
-                    [](std::string_view text) { std::cerr << "rq4720-sim: " << text << "\n"; });
-            });
+            for (std::size_t i = 0; i < readers.size(); ++i) {
+                readers[i]->withReader([i, &readers](ReaderModel& model) {
+                    const std::string name = readers.size() == 1
+                                                 ? std::string("rq4720-sim: ")
+                                                 : "rq4720-sim " + std::to_string(i + 1) + ": ";
+                    model.setTrace(
+                        [name](std::string_view text) { std::cerr << name << text << "\n"; });
+                });
+            }
         }
-        TerminalLink link(options.link);
-        if (!options.link.empty() && !link.make(reader.slavePath())) {
-            return 1;
+        // One reader alone talks as the program always has.
+        const bool single = readers.size() == 1 && options.count == 1;
+        std::vector<std::unique_ptr<TerminalLink>> links;
+        std::string ports;
+        for (std::size_t i = 0; i < readers.size(); ++i) {
+            std::string shown = readers[i]->slavePath();
+            if (!options.link.empty()) {
+                shown = single ? options.link : options.link + std::to_string(i + 1);
+                links.push_back(std::make_unique<TerminalLink>(shown));
+                if (!links.back()->make(readers[i]->slavePath())) {
+                    return 1;
+                }
+            }
+            ports += (i == 0 ? "" : ":") + shown;
+            if (i >= static_cast<std::size_t>(options.count)) {
+                std::cout << "rq4720-sim: nothing on " << shown << "\n";
+                continue;
+            }
+            const auto config =
+                rq::sim::BenchReaderConfig(options.config, static_cast<int>(i), options.count);
+            std::cout << "rq4720-sim: reader on " << shown << " (revision "
+                      << (config.revision == rq::sim::Revision::A ? "A" : "B") << ", "
+                      << rq::sim::BaudForCode(config.settings[0]) << " baud"
+                      << (single ? "" : ", version " + config.version) << ")\n";
         }
-        const std::string shown = options.link.empty() ? reader.slavePath() : options.link;
-        std::cout << "rq4720-sim: reader on " << shown << " (revision "
-                  << (options.config.revision == rq::sim::Revision::A ? "A" : "B") << ", "
-                  << rq::sim::BaudForCode(options.config.settings[0]) << " baud)\n"
-                  << "rq4720-sim: start the tool with RQ4720_SERIAL_PORTS=" << shown
-                  << " (the reader is then COM1); Ctrl+C stops the reader" << std::endl;
+        if (single) {
+            std::cout << "rq4720-sim: start the tool with RQ4720_SERIAL_PORTS=" << ports
+                      << " (the reader is then COM1); Ctrl+C stops the reader" << std::endl;
+        } else {
+            // On a line of its own, for a script to pick up.
+            std::cout << "RQ4720_SERIAL_PORTS=" << ports << "\n"
+                      << "rq4720-sim: start the tool with that variable (COM1, COM2, ... in this "
+                         "order); Ctrl+C stops the readers"
+                      << std::endl;
+        }
 
         bool readInput = true;
         std::string pending;
@@ -134,7 +174,10 @@ int main(int argc, char** argv) {
                 pending.append(chunk.data(), static_cast<std::size_t>(count));
                 for (auto end = pending.find('\n'); end != std::string::npos;
                      end = pending.find('\n')) {
-                    HandleInputLine(reader, pending.substr(0, end));
+                    // An iButton typed goes to every reader of the bench.
+                    for (const auto& reader : readers) {
+                        HandleInputLine(*reader, pending.substr(0, end));
+                    }
                     pending.erase(0, end + 1);
                 }
             }

@@ -1,8 +1,14 @@
 #include "app/StatusLogWidget.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPainter>
+#include <QTextBoundaryFinder>
+#include <algorithm>
 #include <cmath>
 
 #include "app/Twips.h"
@@ -33,25 +39,89 @@ void StatusLogWidget::appendPiece(std::string_view text) {
     if (text.empty()) {
         return;
     }
-    const QString piece = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    QString rest = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     const TwipScale scale = TwipScale::of(*this);
-    const QRect area = contentsRect();
-    // Runs outside the area can never be seen again (nothing scrolls), so they are not kept.
-    if (y_ < scale.toTwipsY(area.height()) && x_ < scale.toTwipsX(area.width())) {
-        // A piece that continues the last one joins its run: a line typed one character
-        // at a time is painted as one text, not as dozens.
-        if (!runs_.empty() && runs_.back().y == y_ && runs_.back().endX == x_ &&
-            runs_.back().colour == colour_) {
-            runs_.back().text += piece;
-        } else {
-            runs_.push_back({piece, x_, y_, colour_});
+    const double width = scale.toTwipsX(contentsRect().width());
+    while (!rest.isEmpty()) {
+        const double advance = advanceTwips(rest, scale);
+        if (x_ + advance <= width || width <= 0) {  // an area not laid out yet cannot wrap
+            draw(rest, advance, scale);
+            return;
         }
-        x_ += advanceTwips(piece, scale);
-        runs_.back().endX = x_;
-        update();
+        if (x_ > 0 && advance <= width) {
+            appendEmptyLine();  // the piece starts the next line whole
+            continue;
+        }
+        // Longer than a line: fill this one, go on at the start of the next. A line too
+        // narrow for even one character holds one.
+        const qsizetype fits = fittingPrefix(rest, width - x_, scale);
+        if (fits == 0 && x_ > 0) {
+            appendEmptyLine();
+            continue;
+        }
+        const QString head = rest.first(std::max<qsizetype>(fits, 1));
+        draw(head, advanceTwips(head, scale), scale);
+        appendEmptyLine();
+        rest.remove(0, head.size());
+    }
+}
+
+void StatusLogWidget::draw(const QString& piece, double advance, const TwipScale& scale) {
+    keepLineInView(scale);
+    // A piece that continues the last one joins its run: a line typed one character at a
+    // time is painted as one text, not as dozens.
+    if (!runs_.empty() && runs_.back().y == y_ && runs_.back().endX == x_ &&
+        runs_.back().colour == colour_) {
+        runs_.back().text += piece;
+    } else {
+        runs_.push_back({piece, x_, y_, colour_});
+    }
+    x_ += advance;
+    runs_.back().endX = x_;
+    update();
+}
+
+void StatusLogWidget::keepLineInView(const TwipScale& scale) {
+    // Checked once per line: a burst of single characters measures no font per character.
+    if (y_ == lineInView_) {
         return;
     }
-    x_ += advanceTwips(piece, scale);
+    const double bottom = scale.toTwipsY(contentsRect().height());
+    const double textHeight = scale.toTwipsY(QFontMetricsF(font(), this).height());
+    const double lineHeight = lineHeightTwips();
+    if (y_ + textHeight <= bottom || bottom <= 0) {
+        lineInView_ = y_;
+        return;
+    }
+    // Never above the top: an area lower than one line shows its top line.
+    const double lines =
+        std::min(std::ceil((y_ + textHeight - bottom) / lineHeight), std::round(y_ / lineHeight));
+    if (lines <= 0) {
+        lineInView_ = y_;
+        return;
+    }
+    const double shift = lines * lineHeight;
+    std::erase_if(runs_, [&](const Run& run) { return run.y - shift < -lineHeight / 2; });
+    for (Run& run : runs_) {
+        run.y -= shift;
+    }
+    y_ -= shift;
+    lineInView_ = y_;
+    update();
+}
+
+qsizetype StatusLogWidget::fittingPrefix(const QString& text, double room, const TwipScale& scale) {
+    // Breaks only between whole characters (a surrogate pair or an accent stays whole).
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, text);
+    qsizetype fits = 0;
+    for (qsizetype next = characters.toNextBoundary(); next > 0 && next < text.size();
+         next = characters.toNextBoundary()) {
+        if (advanceTwips(text.first(next), scale) > room) {
+            break;
+        }
+        fits = next;
+    }
+    return fits;
 }
 
 double StatusLogWidget::advanceTwips(const QString& piece, const TwipScale& scale) {
@@ -78,8 +148,29 @@ double StatusLogWidget::advanceTwips(const QString& piece, const TwipScale& scal
 void StatusLogWidget::changeEvent(QEvent* event) {
     if (event->type() == QEvent::FontChange) {
         advances_.clear();
+        lineInView_ = -1;
     }
     QFrame::changeEvent(event);
+}
+
+QString StatusLogWidget::shownText() const {
+    QStringList lines;
+    const double lineHeight = lineHeightTwips();
+    for (const Run& run : runs_) {
+        const auto line = static_cast<qsizetype>(std::lround(run.y / lineHeight));
+        while (lines.size() <= line) {
+            lines.append(QString());
+        }
+        lines[line] += run.text;
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+void StatusLogWidget::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("Copy all"),
+                   [this] { QGuiApplication::clipboard()->setText(shownText()); });
+    menu.exec(event->globalPos());
 }
 
 QStringList StatusLogWidget::visibleLines() const {

@@ -16,9 +16,11 @@ namespace rq::app {
 
 // The status area of the main window (Picture1): a drawing area with a print
 // position, not a list or an editor. What was drawn is kept as text runs at twip
-// positions, so it survives covering, uncovering and repaints at any DPI. Nothing
-// scrolls: text drawn below the bottom edge moves the print position on and is
-// never seen.
+// positions, so it survives covering, uncovering and repaints at any DPI.
+// Nothing written is hidden: output that would pass the right edge continues at the
+// start of the next line, and output that would start below the bottom moves the
+// contents up by whole lines, so the newest line is always in view. While the output
+// fits, texts and print positions are exactly as drawn.
 class StatusLogWidget final : public QFrame, public rq::StatusLog {
     Q_OBJECT
 
@@ -43,6 +45,8 @@ class StatusLogWidget final : public QFrame, public rq::StatusLog {
     [[nodiscard]] bool isEmpty() const { return runs_.empty(); }
     // The visible text, one entry per drawn line (for tests and diagnostics).
     [[nodiscard]] QStringList visibleLines() const;
+    // The visible text as the operator sees it: lines top to bottom, blank ones included.
+    [[nodiscard]] QString shownText() const;
 
     static constexpr Rgb kBackground{224, 224, 224};
 
@@ -50,6 +54,7 @@ class StatusLogWidget final : public QFrame, public rq::StatusLog {
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
     struct Run {
@@ -61,12 +66,19 @@ class StatusLogWidget final : public QFrame, public rq::StatusLog {
     };
 
     [[nodiscard]] double lineHeightTwips() const;
+    // Draws a piece that fits the rest of the line at the print position.
+    void draw(const QString& piece, double advance, const TwipScale& scale);
+    // Moves the contents up by whole lines until a line at the print position fits.
+    void keepLineInView(const TwipScale& scale);
+    // How many leading UTF-16 units of `text`, whole characters, fit into `room` twips.
+    [[nodiscard]] qsizetype fittingPrefix(const QString& text, double room, const TwipScale& scale);
     // The width of a piece in twips; single characters come from a cache.
     [[nodiscard]] double advanceTwips(const QString& piece, const TwipScale& scale);
 
     std::vector<Run> runs_;
     double x_ = 0;
     double y_ = 0;
+    double lineInView_ = -1;  // the print line last found to fit the area
     QColor colour_;
     KeyHandler keyHandler_;
     QHash<QString, double> advances_;

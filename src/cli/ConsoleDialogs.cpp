@@ -22,7 +22,11 @@ DialogAnswer ConsoleDialogs::messageBox(std::string_view prompt, std::string_vie
         console_.err.flush();
         return DialogAnswer::Ok;
     }
-    return ask();
+    const DialogAnswer answer = ask();
+    if (answer == DialogAnswer::Ok && onConfirmed_) {
+        onConfirmed_();
+    }
+    return answer;
 }
 
 DialogAnswer ConsoleDialogs::ask() {
@@ -36,7 +40,10 @@ DialogAnswer ConsoleDialogs::ask() {
     }
     console_.err << "Ok? [y/N] " << std::flush;
     std::string answer;
-    std::getline(console_.in, answer);
+    if (!std::getline(console_.in, answer)) {
+        // Ctrl-C or the end of input: the next line must not run on after the question.
+        console_.err << '\n' << std::flush;
+    }
     return answer == "y" || answer == "Y" || answer == "yes" ? DialogAnswer::Ok
                                                              : DialogAnswer::Cancel;
 }

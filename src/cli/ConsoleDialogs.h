@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "cli/Console.h"
 #include "core/Dialogs.h"
 
@@ -15,11 +17,17 @@ class ConsoleDialogs final : public Dialogs {
     DialogAnswer messageBox(std::string_view prompt, std::string_view title, DialogIcon icon,
                             DialogButtons buttons) override;
 
+    // Called when a question is answered Ok, before the operation goes on.
+    void setOnConfirmed(std::function<void()> onConfirmed) {
+        onConfirmed_ = std::move(onConfirmed);
+    }
+
   private:
     DialogAnswer ask();
 
     Console& console_;
     bool assumeYes_;
+    std::function<void()> onConfirmed_;
 };
 
 }  // namespace rq::cli

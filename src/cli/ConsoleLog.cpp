@@ -6,13 +6,27 @@
 
 namespace rq::cli {
 
+void ConsoleLog::endProgressLine() {
+    if (progressShown_) {
+        progressShown_ = false;
+        out_ << '\n';
+        line_.clear();
+    }
+}
+
 void ConsoleLog::appendLine(std::string_view text) {
+    endProgressLine();
     out_ << text << '\n' << std::flush;
     line_.clear();
 }
 
 void ConsoleLog::appendPiece(std::string_view text) {
-    out_ << text << std::flush;
+    if (progressDots_ && text == ".") {
+        progressShown_ = true;
+    } else {
+        endProgressLine();
+    }
+    out_ << ConsoleText(text, pieceStyle_) << std::flush;
     // The reader's own CR and LF bytes start a new line as well.
     if (const auto end = text.find_last_of("\r\n"); end != std::string_view::npos) {
         line_ = text.substr(end + 1);
@@ -22,6 +36,8 @@ void ConsoleLog::appendPiece(std::string_view text) {
 }
 
 void ConsoleLog::appendEmptyLine() {
+    // After progress this only ends its line, as it always did.
+    progressShown_ = false;
     out_ << '\n' << std::flush;
     line_.clear();
 }
@@ -47,6 +63,7 @@ PrintPosition ConsoleLog::printPosition() const {
 void ConsoleLog::showAfterLine(std::string_view trailer) {
     // Carriage return, the line again, the trailer, and erase what an older one left.
     out_ << '\r' << line_ << trailer << "\x1b[K" << std::flush;
+    progressShown_ = true;
 }
 
 }  // namespace rq::cli

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/ConsoleBytes.h"
 #include "core/StatusLog.h"
 
 namespace rq::cli {
@@ -31,9 +32,20 @@ class ConsoleLog final : public StatusLog {
     // shown after it before (a progress bar redrawn where it stands).
     void showAfterLine(std::string_view trailer);
 
+    // A firmware update's progress: the bar, and with `dots` also single "." pieces. Any
+    // later output starts a line of its own, so a failure text never runs on after it.
+    void setProgressDots(bool dots) { progressDots_ = dots; }
+    // How pieces are written (the reader's bytes in `monitor`).
+    void setPieceStyle(ByteStyle style) { pieceStyle_ = style; }
+
   private:
+    void endProgressLine();
+
     std::ostream& out_;
     std::string line_;  // the current line as written so far
+    bool progressDots_ = false;
+    bool progressShown_ = false;  // the current line ends in a bar or progress dots
+    ByteStyle pieceStyle_ = ByteStyle::Text;
 };
 
 }  // namespace rq::cli

@@ -10,6 +10,8 @@ inline constexpr int kExitNotFound = 1;
 inline constexpr int kExitFailed = 2;
 inline constexpr int kExitBadInput = 3;
 inline constexpr int kExitDeclined = 4;
+// A reader answered, but on a link the command cannot run on (monitor and a USB reader).
+inline constexpr int kExitWrongLink = 5;
 inline constexpr int kExitBadUsage = 64;  // as sysexits' EX_USAGE, like the window
 
 [[nodiscard]] constexpr int ExitStatus(Outcome outcome) {

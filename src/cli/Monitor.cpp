@@ -7,6 +7,8 @@
 
 #include "cli/ExitStatus.h"
 #include "cli/StopSignal.h"
+#include "link/SerialLink.h"
+#include "link/UsbLink.h"
 #include "testmode/CommunicationTest.h"
 
 namespace rq::cli {
@@ -34,17 +36,32 @@ constexpr std::string_view kUsbRefusal =
     "rq4720-cli: the reader answered on USB, where its test types each ID into the focused "
     "window as a keyboard would; monitor shows the test on RS232 only.\n";
 
+// "Start Test" for the RS232 reader alone: a reader on USB is refused before the test
+// banner, and the serial ports are then not searched.
+int StartSerialTest(OperationContext& ctx, TestModeControls& controls, Console& console) {
+    SearchUsbReader(ctx);
+    const bool onUsb = ctx.state.LinkStatus == LinkState::Ok;
+    CloseUsbReader(ctx);
+    if (onUsb) {
+        ctx.state.LinkStatus = LinkState::Usb;
+        console.err << kUsbRefusal << std::flush;
+        return kExitWrongLink;
+    }
+    SearchSerialReader(ctx);
+    if (ctx.state.SerialReaderFound == 0) {
+        return kExitNotFound;
+    }
+    EnterTestMode(ctx, controls);
+    ctx.state.LinkStatus = LinkState::Test232;
+    return kExitConfirmed;
+}
+
 }  // namespace
 
 int RunMonitor(OperationContext& ctx, Console& console) {
     UnlockedControls controls;
-    if (const Outcome started = StartTest(ctx, controls); started != Outcome::Done) {
-        return ExitStatus(started);
-    }
-    if (ctx.state.LinkStatus == LinkState::Usb) {
-        EndTest(ctx, controls);
-        console.err << kUsbRefusal << std::flush;
-        return kExitNotFound;
+    if (const int started = StartSerialTest(ctx, controls, console); started != kExitConfirmed) {
+        return started;
     }
     console.err << "Ctrl-C ends the test.\n" << std::flush;
 

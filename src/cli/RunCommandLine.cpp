@@ -1,17 +1,25 @@
 #include "cli/RunCommandLine.h"
 
+#include <chrono>
 #include <exception>
+#include <optional>
 #include <ostream>
+#include <utility>
 
 #include "cli/Arguments.h"
 #include "cli/ConsoleDialogs.h"
 #include "cli/ConsoleLog.h"
 #include "cli/ExitStatus.h"
+#include "cli/Json.h"
 #include "cli/Monitor.h"
 #include "cli/ProgressBar.h"
+#include "cli/ReaderList.h"
 #include "cli/SettingsListing.h"
 #include "cli/SignalShield.h"
 #include "firmware/UpdateFirmware.h"
+#include "link/OnePlace.h"
+#include "platform/DeviceDiagnosis.h"
+#include "platform/QtSerialPort.h"
 #include "protocol/ReaderOperations.h"
 #include "settings/SettingsFile.h"
 
@@ -20,10 +28,42 @@ namespace {
 
 constexpr std::string_view kFlashNotice =
     "\nrq4720-cli: Ctrl-C does not cut a firmware update off\n";
+constexpr std::string_view kNotStarted =
+    "rq4720-cli: no firmware update was started; the reader is unchanged\n";
 
 int BadUsage(Console& console, std::string_view problem) {
     console.err << "rq4720-cli: " << problem << "\n" << UsageText() << std::flush;
     return kExitBadUsage;
+}
+
+// Without an inventory of its own the program lists no USB device.
+class NoInventory final : public HidInventory {
+  public:
+    [[nodiscard]] std::vector<HidDeviceInfo> listHidDevices(std::uint16_t, std::uint16_t) override {
+        return {};
+    }
+};
+
+constexpr std::string_view kCommandNames[] = {"write", "read",    "reset", "version",
+                                              "flash", "monitor", "list"};
+
+std::string_view OutcomeName(int status) {
+    switch (status) {
+        case kExitConfirmed:
+            return "done";
+        case kExitNotFound:
+            return "not-found";
+        case kExitFailed:
+            return "failed";
+        case kExitBadInput:
+            return "bad-input";
+        case kExitDeclined:
+            return "declined";
+        case kExitWrongLink:
+            return "wrong-link";
+        default:
+            return "bad-usage";
+    }
 }
 
 // One reader command over a context of its own, as the window runs a menu command.
@@ -32,7 +72,8 @@ class Session {
     Session(const Arguments& line, Devices devices, Console& console)
         : line_(line),
           console_(console),
-          log_(console.out),
+          // With --json standard output carries the JSON object alone.
+          log_(line.json ? console.err : console.out),
           dialogs_(console, line.yes),
           ctx_{state_, settings_, log_, dialogs_, devices.hid, devices.serial, devices.clock} {}
 
@@ -49,25 +90,71 @@ class Session {
             case Command::Flash:
                 return flash();
             case Command::Monitor:
-                return RunMonitor(ctx_, console_);
+                return monitor();
+            case Command::List:
+                break;  // runs without a session
         }
         return kExitBadUsage;
     }
 
+    // The COM number (0: none) and rate code where the command reached the reader.
+    [[nodiscard]] std::pair<int, int> reached() const {
+        return writtenAt_.value_or(std::pair{state_.SerialReaderFound, state_.SearchBaudCode});
+    }
+    [[nodiscard]] const ProgramState& state() const { return state_; }
+    [[nodiscard]] const ReaderSettings& settings() const { return settings_; }
+    [[nodiscard]] bool settingsLoaded() const { return settingsLoaded_; }
+    [[nodiscard]] const std::vector<std::string>& differences() const { return differences_; }
+
   private:
     int write() {
         Outcome outcome = LoadSettingsFile(line_.path, settings_, log_, dialogs_);
+        settingsLoaded_ = outcome == Outcome::Done;
         if (outcome == Outcome::Done) {
             outcome = WriteSettingsToReader(ctx_);
+        }
+        if (outcome == Outcome::Done && line_.verify) {
+            // The record names where the write went, not where the read-back found the
+            // reader (a new rate in the block moves it).
+            writtenAt_ = {state_.SerialReaderFound, state_.SearchBaudCode};
+            outcome = verify();
         }
         return ExitStatus(outcome);
     }
 
+    // Reads the settings back and compares them with those written.
+    Outcome verify() {
+        ReaderSettings stored;
+        OperationContext readBack{state_,   stored,      log_,      dialogs_,
+                                  ctx_.hid, ctx_.serial, ctx_.clock};
+        if (ReadSettingsFromReader(readBack) != Outcome::Done) {
+            console_.err << "rq4720-cli: verify: the settings could not be read back\n"
+                         << std::flush;
+            differences_.emplace_back("the settings could not be read back");
+            return Outcome::Failed;
+        }
+        differences_ = SettingsDifferences(settings_, stored);
+        if (differences_.empty()) {
+            log_.appendLine("Verified: the reader holds the settings written.");
+            return Outcome::Done;
+        }
+        console_.err << "rq4720-cli: verify: the reader holds other settings than written:\n";
+        for (const std::string& difference : differences_) {
+            console_.err << "  " << difference << "\n";
+        }
+        console_.err << std::flush;
+        return Outcome::Failed;
+    }
+
     int read() {
         Outcome outcome = ReadSettingsFromReader(ctx_);
+        settingsLoaded_ = outcome == Outcome::Done;
         if (outcome == Outcome::Done) {
             if (line_.output.empty()) {
-                console_.out << ListSettings(settings_) << std::flush;
+                // With --json the settings are in the object.
+                if (!line_.json) {
+                    console_.out << ListSettings(settings_) << std::flush;
+                }
             } else {
                 outcome = SaveSettingsFile(line_.output, settings_, log_, dialogs_);
             }
@@ -81,10 +168,25 @@ class Session {
                             "flash asks before it starts: without a terminal, give --yes");
         }
         state_.ChosenFilePath = line_.path;
-        const SignalShield shield(kFlashNotice);
+        // Until the question is answered Ok, Ctrl-C answers it Cancel; from then on the
+        // update runs to its end and a signal only earns the notice.
+        SignalShield shield;
+        dialogs_.setOnConfirmed([&shield] { shield.setNotice(kFlashNotice); });
+        log_.setProgressDots(true);
         ProgressBar bar(log_, ctx_.clock);
         // Off a terminal the update writes its own dots, which a log file keeps well.
-        return ExitStatus(UpdateFirmware(ctx_, console_.outIsTerminal ? &bar : nullptr));
+        const Outcome outcome = UpdateFirmware(ctx_, console_.outIsTerminal ? &bar : nullptr);
+        if (outcome == Outcome::Declined) {
+            console_.err << kNotStarted << std::flush;
+        }
+        return ExitStatus(outcome);
+    }
+
+    int monitor() {
+        // A terminal shows the reader's control bytes instead of obeying them.
+        const bool raw = line_.raw || !console_.outIsTerminal;
+        log_.setPieceStyle(raw ? ByteStyle::Raw : ByteStyle::Visible);
+        return RunMonitor(ctx_, console_);
     }
 
     const Arguments& line_;
@@ -94,7 +196,113 @@ class Session {
     ConsoleLog log_;
     ConsoleDialogs dialogs_;
     OperationContext ctx_;
+    bool settingsLoaded_ = false;
+    std::vector<std::string> differences_;
+    std::optional<std::pair<int, int>> writtenAt_;
 };
+
+// Runs the session over the devices as one place sees them (with --reader) and, with
+// --json, prints its record.
+int RunReaderCommand(const Arguments& line, Devices devices, Console& console) {
+    const auto started = std::chrono::steady_clock::now();
+    NoInventory noInventory;
+    HidInventory& inventory = devices.inventory != nullptr ? *devices.inventory : noInventory;
+
+    std::optional<ReaderPlace> place;
+    if (!line.reader.empty()) {
+        place = PlaceNamed(line.reader, inventory);
+        if (!place) {
+            console.err << "rq4720-cli: no reader can be at '" << line.reader
+                        << "': no such USB device or serial port (rq4720-cli list shows them)\n"
+                        << std::flush;
+            if (line.json) {
+                JsonObject object;
+                object.text("reader", line.reader)
+                    .text("command", kCommandNames[static_cast<int>(line.command)])
+                    .text("outcome", OutcomeName(kExitNotFound))
+                    .number("exit", kExitNotFound)
+                    .text("problem", "no such place");
+                console.out << object.str() << "\n" << std::flush;
+            }
+            return kExitNotFound;
+        }
+    }
+    // With a place, the searches see only it: a USB place hides every serial port, a
+    // serial place every USB device and every other port.
+    std::optional<std::string> usbKey;
+    if (place) {
+        usbKey = place->link == ReaderPlace::Link::Usb ? place->usbKey() : std::string();
+    }
+    OneHidPlace hid(devices.hid, inventory, usbKey);
+    OneSerialPlace onePort(devices.serial,
+                           place && place->link == ReaderPlace::Link::Serial ? place->comPort : 0);
+    SerialPort& serial = place ? static_cast<SerialPort&>(onePort) : devices.serial;
+
+    Session session(line, {hid, serial, devices.clock, devices.inventory}, console);
+    int status = kExitFailed;
+    try {
+        status = session.run();
+    } catch (const std::exception& failure) {
+        // The operation has closed its devices on the way out.
+        console.err << "rq4720-cli: " << failure.what() << "\n" << std::flush;
+    }
+
+    std::string problem;
+    if (status == kExitNotFound && place) {
+        const NodeDiagnosis diagnosis = DiagnoseDeviceNode(place->device);
+        problem = DescribeProblem(diagnosis, place->link == ReaderPlace::Link::Usb);
+        // The bindings have told a busy or forbidden device already.
+        if (diagnosis.state == NodeState::Usable) {
+            console.err << "rq4720-cli: " << place->id << " (" << place->device << "): " << problem
+                        << "\n"
+                        << std::flush;
+        }
+    }
+    if (!line.json) {
+        return status;
+    }
+
+    const ProgramState& state = session.state();
+    const auto [com, baudCode] = session.reached();
+    JsonObject object;
+    if (com != 0) {
+        const SerialPortMap map = CurrentSerialPortMap();
+        object.text("reader", place ? place->id : "com" + std::to_string(com))
+            .text("link", "rs232")
+            .text("port", map.at(static_cast<std::size_t>(com - 1)))
+            .number("rate",
+                    std::stol(std::string(BaudNames.at(static_cast<std::size_t>(baudCode)))));
+    } else if (status != kExitNotFound && !hid.openedPath().empty()) {
+        object.text("reader", place ? place->id : "usb:" + hid.openedPath())
+            .text("link", "usb")
+            .text("port", hid.openedPath())
+            .null("rate");
+    } else {
+        object.text("reader", place ? place->id : "").null("link").null("port").null("rate");
+    }
+    object.text("command", kCommandNames[static_cast<int>(line.command)])
+        .text("outcome", OutcomeName(status))
+        .number("exit", status);
+    if (line.command == Command::Version && status == kExitConfirmed) {
+        object.text("version", state.ReplyText);
+    }
+    const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - started;
+    object.real("seconds", taken.count(), 3);
+    if (session.settingsLoaded() &&
+        (line.command == Command::Write || line.command == Command::Read)) {
+        object.json("settings", SettingsJson(session.settings()));
+    }
+    if (line.verify) {
+        std::vector<std::string> differences;
+        std::ranges::transform(session.differences(), std::back_inserter(differences), JsonString);
+        object.json("differences", JsonArray(differences));
+    }
+    if (!problem.empty()) {
+        object.text("problem", problem);
+    }
+    console.out << object.str() << "\n" << std::flush;
+    return status;
+}
 
 }  // namespace
 
@@ -112,13 +320,13 @@ int RunCommandLine(std::span<const std::string_view> arguments, Devices devices,
         case Arguments::Action::Run:
             break;
     }
-    try {
-        return Session(line, devices, console).run();
-    } catch (const std::exception& failure) {
-        // The operation has closed its devices on the way out.
-        console.err << "rq4720-cli: " << failure.what() << "\n" << std::flush;
-        return kExitFailed;
+    if (line.command == Command::List) {
+        NoInventory noInventory;
+        return RunList(line, devices.hid,
+                       devices.inventory != nullptr ? *devices.inventory : noInventory,
+                       devices.clock, console);
     }
+    return RunReaderCommand(line, devices, console);
 }
 
 }  // namespace rq::cli

@@ -5,6 +5,7 @@
 
 #include "cli/Console.h"
 #include "core/Clock.h"
+#include "core/HidInventory.h"
 #include "core/HidLibrary.h"
 #include "core/SerialPort.h"
 
@@ -16,6 +17,8 @@ struct Devices {
     HidLibrary& hid;
     SerialPort& serial;
     Clock& clock;
+    // Where each USB device is, for list and --reader; none: no USB device is listed.
+    HidInventory* inventory = nullptr;
 };
 
 // rq4720-cli with `arguments` (without the program name): runs one reader command over

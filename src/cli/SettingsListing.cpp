@@ -1,7 +1,10 @@
 #include "cli/SettingsListing.h"
 
+#include "cli/Json.h"
+
 #include <cstdio>
 #include <span>
+#include <sstream>
 
 namespace rq::cli {
 namespace {
@@ -42,6 +45,36 @@ std::string ListSettings(const ReaderSettings& s) {
            line("onremove", Quoted(s.onRemove)) + line("buzzer", s.buzzer ? "1" : "0") +
            line("baud", std::string(ListText(BaudNames, s.baudCode))) +
            line("ps2kblock", s.ps2KbLock ? "1" : "0") + line("capslock", s.capsLock ? "1" : "0");
+}
+
+std::string SettingsJson(const ReaderSettings& s) {
+    return JsonObject()
+        .text("prefix", s.prefix)
+        .number("start", s.startFrom)
+        .number("number", s.charCount)
+        .text("postfix", s.postfix)
+        .text("delimiter", ListText(DelimiterNames, s.delimiter))
+        .text("onremove", s.onRemove)
+        .flag("buzzer", s.buzzer)
+        .text("baud", ListText(BaudNames, s.baudCode))
+        .flag("ps2kblock", s.ps2KbLock)
+        .flag("capslock", s.capsLock)
+        .str();
+}
+
+std::vector<std::string> SettingsDifferences(const ReaderSettings& written,
+                                             const ReaderSettings& read) {
+    std::istringstream wrote(ListSettings(written));
+    std::istringstream reads(ListSettings(read));
+    std::vector<std::string> differences;
+    for (std::string ours, theirs; std::getline(wrote, ours) && std::getline(reads, theirs);) {
+        if (ours != theirs) {
+            const std::size_t equals = ours.find(" = ");
+            differences.push_back(ours.substr(0, equals) + ": wrote " + ours.substr(equals + 3) +
+                                  ", reads " + theirs.substr(equals + 3));
+        }
+    }
+    return differences;
 }
 
 }  // namespace rq::cli

@@ -18,9 +18,7 @@ void OnSignal(int) {
 
 }  // namespace
 
-SignalShield::SignalShield(std::string_view notice) {
-    gNoticeLength = notice.size();
-    gNotice = notice.data();
+SignalShield::SignalShield() {
     struct sigaction action {};
     action.sa_handler = OnSignal;  // no SA_RESTART: a blocked read returns
     sigemptyset(&action.sa_mask);
@@ -33,6 +31,12 @@ SignalShield::SignalShield(std::string_view notice) {
             ::sigaction(kSignals[i], &action, &previous_[i]);
         }
     }
+}
+
+void SignalShield::setNotice(std::string_view notice) {
+    gNotice = nullptr;  // a signal now never pairs the new text with the old length
+    gNoticeLength = notice.size();
+    gNotice = notice.data();
 }
 
 SignalShield::~SignalShield() {

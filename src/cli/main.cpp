@@ -23,5 +23,5 @@ int main(int argc, char* argv[]) {
     rq::SteadyClock clock;  // no window to keep painted
     rq::cli::Console console{std::cout, std::cerr, std::cin, ::isatty(STDOUT_FILENO) == 1,
                              ::isatty(STDIN_FILENO) == 1};
-    return rq::cli::RunCommandLine(arguments, {hid, serial, clock}, console);
+    return rq::cli::RunCommandLine(arguments, {hid, serial, clock, &hid}, console);
 }

@@ -52,7 +52,8 @@ class SerialPort {
     virtual void discardOutput() = 0;
     // Sends all bytes in order.
     virtual SerialFailure output(std::span<const std::uint8_t> bytes) = 0;
-    // Takes all waiting bytes in arrival order (empty when none).
+    // Takes all waiting bytes in arrival order (empty when none). A port that has failed
+    // hands out, with the failure, the bytes it had already taken from the device.
     virtual SerialFailure input(std::vector<std::uint8_t>& bytes) = 0;
 
     // Blocks in the OS until new bytes arrive, the port fails, or `maxWait` passes.

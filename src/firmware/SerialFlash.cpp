@@ -121,14 +121,16 @@ void Flash(OperationContext& ctx, SerialFlashRun& run, FlashProgress* progress) 
 Outcome FlashOverSerial(OperationContext& ctx, FlashProgress* progress) {
     ProgramState& s = ctx.state;
     SearchSerialReader(ctx);
-    Outcome outcome = s.SerialReaderFound == 0 ? Outcome::NotFound : Outcome::Failed;
+    if (s.SerialReaderFound == 0) {
+        // The search has said that no reader answered; the revision left by an earlier
+        // search (or cleared by the failed USB handshake) says nothing about this one.
+        s.LinkStatus = LinkState::Empty;
+        return Outcome::NotFound;
+    }
+    Outcome outcome = Outcome::Failed;
     if (!s.ReaderRevision) {
         ctx.log.appendLine("RQ-4720 RS232 not support firmware update (only new 4720B)!");
         ctx.log.repaint();
-    } else if (s.SerialReaderFound == 0) {
-        // A revision B reader seen by an earlier search, none now: the port is left alone.
-        s.LinkStatus = LinkState::Empty;
-        return outcome;
     } else {
         SerialFlashRun run(ctx);
         try {

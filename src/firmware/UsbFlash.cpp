@@ -161,6 +161,12 @@ bool SendImage(OperationContext& ctx, FlashProgress* progress) {
             Line(ctx, "Write error!");
             return false;
         }
+        if (i % kUsbDotBytes == 0) {
+            // The library's calls block without the window's events, for seconds over a
+            // whole image. Every eighth block is often enough and, unlike every block,
+            // costs the transfer no measurable time; the clock limits the rate further.
+            ctx.clock.keepAlive();
+        }
         if (progress != nullptr) {
             progress->imageBytesSent(std::min(i + kUsbBlockBytes, length), length);
         } else if (i % kUsbDotBytes == 0) {

@@ -1,5 +1,7 @@
 #include "platform/HidapiLibrary.h"
 
+#include "platform/DeviceDiagnosis.h"
+
 #include <hidapi.h>
 
 #include <algorithm>
@@ -22,19 +24,41 @@ namespace {
 // Longest report descriptor a HID device may have.
 constexpr std::size_t kMaxDescriptorBytes = 4096;
 
-std::vector<std::string> EnumeratePaths(std::uint16_t vendorId, std::uint16_t productId) {
+struct FoundDevice {
+    std::string path;
+    std::string serialNumber;
+};
+
+std::string Narrow(const wchar_t* text) {
+    std::string narrow;
+    for (; text != nullptr && *text != L'\0'; ++text) {
+        narrow += (*text >= 0x20 && *text < 0x7F) ? static_cast<char>(*text) : '?';
+    }
+    return narrow;
+}
+
+std::vector<FoundDevice> EnumerateDevices(std::uint16_t vendorId, std::uint16_t productId) {
     const std::unique_ptr<hid_device_info, decltype(&hid_free_enumeration)> list(
         hid_enumerate(vendorId, productId), &hid_free_enumeration);
-    std::vector<std::string> paths;
+    std::vector<FoundDevice> devices;
     for (const hid_device_info* info = list.get(); info != nullptr; info = info->next) {
         if (info->path != nullptr && *info->path != '\0') {
-            paths.emplace_back(info->path);
+            devices.push_back({info->path, Narrow(info->serial_number)});
         }
     }
     // hidapi's order follows the system's; sorting keeps an index on the same device
     // between the count and the open. One device node may be listed once per usage.
-    std::sort(paths.begin(), paths.end());
-    paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+    std::ranges::sort(devices, {}, &FoundDevice::path);
+    const auto repeated = std::ranges::unique(devices, {}, &FoundDevice::path);
+    devices.erase(repeated.begin(), repeated.end());
+    return devices;
+}
+
+std::vector<std::string> EnumeratePaths(std::uint16_t vendorId, std::uint16_t productId) {
+    std::vector<std::string> paths;
+    for (FoundDevice& device : EnumerateDevices(vendorId, productId)) {
+        paths.push_back(std::move(device.path));
+    }
     return paths;
 }
 
@@ -75,14 +99,7 @@ std::optional<std::vector<std::uint8_t>> ReadDescriptorAfterOpen([[maybe_unused]
 
 std::string HidErrorText() {
     const wchar_t* text = hid_error(nullptr);
-    if (text == nullptr) {
-        return "unknown error";
-    }
-    std::string narrow;
-    for (; *text != L'\0'; ++text) {
-        narrow += (*text >= 0x20 && *text < 0x7F) ? static_cast<char>(*text) : '?';
-    }
-    return narrow;
+    return text == nullptr ? "unknown error" : Narrow(text);
 }
 
 // The search only says that no reader could be opened; the reason (usually missing
@@ -170,6 +187,13 @@ std::uint8_t HidapiLibrary::HidDevice_Open(HidDeviceRef& device, std::uint32_t d
         return kHidDeviceNotOpened;
     }
 
+    // Held before it is opened, so that a copy that holds it is not disturbed at all.
+    ExclusiveHold hold;
+    if (hold.take(path) == ExclusiveHold::Result::Busy) {
+        std::cerr << "rq4720-tool: " << path << " is "
+                  << DescribeProblem({NodeState::Busy, {}, HolderOf(path)}, true) << '\n';
+        return kHidDeviceNotOpened;
+    }
     std::unique_ptr<hid_device_, CloseDevice> handle(hid_open_path(path.c_str()));
     if (!handle) {
         ReportOpenFailure(path);
@@ -187,7 +211,8 @@ std::uint8_t HidapiLibrary::HidDevice_Open(HidDeviceRef& device, std::uint32_t d
     }
 
     const HidDeviceRef reference = nextReference();
-    devices_.emplace(reference, OpenDevice{std::move(handle), path, std::move(layout)});
+    devices_.emplace(reference,
+                     OpenDevice{std::move(hold), std::move(handle), path, std::move(layout)});
     device = reference;
     return kHidSuccess;
 }
@@ -235,6 +260,24 @@ std::uint8_t HidapiLibrary::HidDevice_GetInputReport_Interrupt(HidDeviceRef devi
     };
     return hidapi::ReadInputReports(readOne, open->layout.numberedReports, buffer, numberOfReports,
                                     bytesReturned);
+}
+
+std::vector<HidDeviceInfo> HidapiLibrary::listHidDevices(std::uint16_t vendorId,
+                                                         std::uint16_t productId) {
+    std::vector<HidDeviceInfo> listed;
+    if (!runtime_.ready) {
+        return listed;
+    }
+    const std::vector<FoundDevice> devices = EnumerateDevices(vendorId, productId);
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        // The reader's keyboard interface is the system's, as HidDevice_Open sees it.
+        const auto descriptor = ReadDescriptorBeforeOpen(devices[i].path);
+        if (!descriptor || !IsSystemInputInterface(ParseHidReportDescriptor(*descriptor))) {
+            listed.push_back(
+                {static_cast<std::uint32_t>(i), devices[i].path, devices[i].serialNumber});
+        }
+    }
+    return listed;
 }
 
 std::uint8_t HidapiLibrary::HidDevice_Close(HidDeviceRef device) {

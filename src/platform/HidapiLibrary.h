@@ -6,8 +6,11 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
+#include "core/HidInventory.h"
 #include "core/HidLibrary.h"
+#include "platform/ExclusiveHold.h"
 #include "platform/HidReportDescriptor.h"
 
 struct hid_device_;
@@ -15,8 +18,10 @@ struct hid_device_;
 namespace rq {
 
 // The reader's HID calls on hidapi (hidraw backend on Linux). One object per program:
-// it owns hidapi's global state (hid_init / hid_exit) and every device it opened.
-class HidapiLibrary final : public HidLibrary {
+// it owns hidapi's global state (hid_init / hid_exit) and every device it opened. An
+// open device is held exclusively (ExclusiveHold): a device another copy of the tool
+// holds is refused as busy, with the reason on standard error.
+class HidapiLibrary final : public HidLibrary, public HidInventory {
   public:
     HidapiLibrary();
     ~HidapiLibrary() override;
@@ -39,6 +44,9 @@ class HidapiLibrary final : public HidLibrary {
                                                     std::uint32_t& bytesReturned) override;
     std::uint8_t HidDevice_Close(HidDeviceRef device) override;
 
+    [[nodiscard]] std::vector<HidDeviceInfo> listHidDevices(std::uint16_t vendorId,
+                                                            std::uint16_t productId) override;
+
   private:
     struct Runtime {
         Runtime();
@@ -51,6 +59,7 @@ class HidapiLibrary final : public HidLibrary {
         void operator()(hid_device_* device) const;
     };
     struct OpenDevice {
+        ExclusiveHold hold;  // released after the handle closes
         std::unique_ptr<hid_device_, CloseDevice> handle;
         std::string path;
         HidReportLayout layout;

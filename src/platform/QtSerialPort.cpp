@@ -7,8 +7,10 @@
 #include <array>
 #include <climits>
 #include <cstdlib>
+#include <iostream>
 #include <utility>
 
+#include "platform/DeviceDiagnosis.h"
 #include "platform/SerialPortMap.h"
 #include "settings/ReaderSettings.h"
 
@@ -33,6 +35,9 @@ constexpr std::string_view kFrameSuffix = ",n,8,1";
 // Listing the system's serial devices takes milliseconds; a search opens up to 64 ports.
 // A list this young is reused, so an adapter plugged in is seen within seconds.
 [[maybe_unused]] constexpr std::chrono::seconds kDeviceListLifetime{2};
+
+// A search tries a port at four rates, up to 12.8 s apart; its reason is told once.
+constexpr std::chrono::seconds kReportRepeat{15};
 
 // One read takes up to this much; the bound on rounds keeps a line that never falls
 // silent from holding a call forever.
@@ -133,7 +138,7 @@ std::optional<qint32> BaudRateOfSettings(std::string_view settings) {
     return static_cast<qint32>(std::stol(std::string(baud)));
 }
 
-QtSerialPort::QtSerialPort() {
+QtSerialPort::QtSerialPort(std::optional<SerialPortMap> fixedMap) : fixedMap_(std::move(fixedMap)) {
     QObject::connect(&port_, &QSerialPort::readyRead, &port_,
                      [this] { deliverReceiveNotification(); });
     QObject::connect(&port_, &QSerialPort::errorOccurred, &port_,
@@ -162,6 +167,9 @@ QtSerialPort::~QtSerialPort() {
 }
 
 std::optional<std::string> QtSerialPort::locationOf(int port) {
+    if (fixedMap_) {
+        return PortPathFor(*fixedMap_, port);
+    }
 #ifdef _WIN32
     if (port < 1 || port > kComPortCount) {
         return std::nullopt;
@@ -241,12 +249,14 @@ SerialFailure QtSerialPort::open() {
     port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!port_.open(QIODevice::ReadWrite)) {
         port_.clearError();
+        reportUnopened(*location);
         return SerialFailure::OpenFailed;
     }
 #ifndef _WIN32
     if (!TakeExclusive(static_cast<int>(port_.handle()))) {
         port_.close();
         port_.clearError();
+        reportUnopened(*location);
         return SerialFailure::OpenFailed;
     }
     RequestLowLatency(static_cast<int>(port_.handle()));
@@ -259,6 +269,45 @@ SerialFailure QtSerialPort::open() {
     failed_ = false;
     ++session_;
     return SerialFailure::None;
+}
+
+void QtSerialPort::reportUnopened(const std::string& location) {
+    if (fixedMap_) {
+        return;
+    }
+    const NodeDiagnosis diagnosis = DiagnoseDeviceNode(location);
+    const auto now = std::chrono::steady_clock::now();
+    // Only what a person can act on: a port that is gone, or a built-in port without a
+    // chip behind it (EIO), is no news.
+    if (diagnosis.state != NodeState::Busy && diagnosis.state != NodeState::NoPermission) {
+        return;
+    }
+    if (const auto last = reportedAt_.find(location);
+        last != reportedAt_.end() && now - last->second < kReportRepeat) {
+        return;
+    }
+    reportedAt_[location] = now;
+    std::cerr << "rq4720-tool: serial port " << location << ": "
+              << DescribeProblem(diagnosis, false) << '\n';
+}
+
+SerialPortMap CurrentSerialPortMap() {
+#ifdef _WIN32
+    SerialPortMap map;
+    for (int port = 1; port <= kComPortCount; ++port) {
+        map[static_cast<std::size_t>(port - 1)] = "COM" + std::to_string(port);
+    }
+    return map;
+#else
+    if (const char* value = std::getenv(kSerialPortsVariable)) {
+        return BuildSerialPortMap(std::string_view(value), {});
+    }
+    std::vector<std::string> found;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        found.push_back(info.systemLocation().toStdString());
+    }
+    return BuildSerialPortMap(std::nullopt, std::move(found));
+#endif
 }
 
 void QtSerialPort::release() {
@@ -275,11 +324,15 @@ void QtSerialPort::close() {
     release();
     open_ = false;
     failed_ = false;
+    takenBeforeFailure_.clear();
 }
 
 void QtSerialPort::deviceFailed() {
     if (open_ && !failed_) {
         failed_ = true;
+        // What was already read from the device is handed out by the next read.
+        takeQtBuffer();
+        takenBeforeFailure_ = std::exchange(received_, {});
         // Release the device node at once so that a replugged adapter can come back.
         release();
     }
@@ -452,6 +505,7 @@ SerialFailure QtSerialPort::input(std::vector<std::uint8_t>& bytes) {
         return SerialFailure::PortNotOpen;
     }
     if (!pullWaitingBytes()) {
+        bytes = std::exchange(takenBeforeFailure_, {});
         return SerialFailure::ReadFailed;
     }
     bytes = std::exchange(received_, {});

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "core/SerialPort.h"
+#include "platform/SerialPortMap.h"
 
 namespace rq {
 
@@ -27,9 +29,15 @@ namespace rq {
 // at once; the port stays open as far as the caller sees it, and every read reports
 // ReadFailed (writes WriteFailed) until close(). When the event loop notices the loss,
 // the receive handler runs once more, so that a port nobody polls learns of it.
+//
+// A port that exists but does not open (no permission, held by another program) is
+// skipped like one that is not there; the reason goes to standard error, once a while.
 class QtSerialPort final : public SerialPort {
   public:
-    QtSerialPort();
+    // `fixedMap`: COM n from this map instead of the environment or the system's list,
+    // for a probe of one port on a thread of its own; such a port tells no reasons, its
+    // caller diagnoses what did not open.
+    explicit QtSerialPort(std::optional<SerialPortMap> fixedMap = std::nullopt);
     ~QtSerialPort() override;
     QtSerialPort(const QtSerialPort&) = delete;
     QtSerialPort& operator=(const QtSerialPort&) = delete;
@@ -60,6 +68,7 @@ class QtSerialPort final : public SerialPort {
 
     // The device path (or Windows port name) of COM `port`, nullopt when unmapped.
     std::optional<std::string> locationOf(int port);
+    void reportUnopened(const std::string& location);
     // Moves what the OS holds into received_; false when the device has failed. `ready`:
     // the caller's wait has just seen bytes waiting.
     bool pullWaitingBytes(bool ready = false);
@@ -77,6 +86,7 @@ class QtSerialPort final : public SerialPort {
     bool open_ = false;
     unsigned session_ = 0;  // counts opens, so a late failure notice hits no newer session
     bool failed_ = false;
+    std::vector<std::uint8_t> takenBeforeFailure_;  // read from the device before it failed
     int callDepth_ = 0;
     std::function<void()> receiveHandler_;
     std::vector<std::uint8_t> received_;  // taken from the device, not yet from us
@@ -85,8 +95,15 @@ class QtSerialPort final : public SerialPort {
     // The system's serial devices as last listed, and when (listing them takes a while).
     std::vector<std::string> foundDevices_;
     std::optional<std::chrono::steady_clock::time_point> foundAt_;
+    std::optional<SerialPortMap> fixedMap_;
+    // When each unopened port was last reported: a search tries it at four rates.
+    std::map<std::string, std::chrono::steady_clock::time_point> reportedAt_;
     QSerialPort port_;  // last: destroyed first, while the state its signals use is alive
 };
+
+// COM1 to COM16 as the serial port sees them now: RQ4720_SERIAL_PORTS, else the system's
+// serial devices (on Windows COMn).
+[[nodiscard]] SerialPortMap CurrentSerialPortMap();
 
 // The baud rate of a "<baud>,n,8,1" text with one of the reader's baud texts.
 [[nodiscard]] std::optional<qint32> BaudRateOfSettings(std::string_view settings);

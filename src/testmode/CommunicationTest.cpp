@@ -34,6 +34,11 @@ Outcome StartTest(OperationContext& ctx, TestModeControls& window) {
         ctx.state.LinkStatus = LinkState::Usb;
         // The keys come from the reader's keyboard interface, not through the library.
         CloseUsbReader(ctx);
+        // An RS232 test started before is over: its port would fill with input that
+        // nobody takes any more.
+        if (ctx.serial.isOpen()) {
+            ctx.serial.close();
+        }
     }
     if (ctx.state.LinkStatus != LinkState::Usb) {
         SearchSerialReader(ctx);

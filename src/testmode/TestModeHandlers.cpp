@@ -50,7 +50,12 @@ Outcome SerialReceived(OperationContext& ctx) {
     // Everything taken from the port is drawn: the count of waiting bytes is not read
     // first, as bytes arriving between the two reads would be taken but never shown.
     std::vector<std::uint8_t>& bytes = ctx.state.SerialIn;
-    if (ctx.serial.input(bytes) != SerialFailure::None) {
+    const SerialFailure read = ctx.serial.input(bytes);
+    // A failing port still hands out what it had taken before: that is shown first.
+    for (const std::uint8_t byte : bytes) {
+        ctx.log.appendPiece(text::ToUtf8(text::Cp1252ToCodePoint(byte)));
+    }
+    if (read != SerialFailure::None) {
         // The adapter was pulled: stop reading at once. The window stays locked until
         // "End Test", which unlocks it as usual.
         ctx.serial.close();
@@ -60,9 +65,6 @@ Outcome SerialReceived(OperationContext& ctx) {
         ctx.log.appendLine(kPortFailed);
         ctx.log.repaint();
         return Outcome::Failed;
-    }
-    for (const std::uint8_t byte : bytes) {
-        ctx.log.appendPiece(text::ToUtf8(text::Cp1252ToCodePoint(byte)));
     }
     return Outcome::Done;
 }

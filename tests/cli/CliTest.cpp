@@ -14,6 +14,7 @@
 #include "PtyReader.h"
 #include "SampleFirmware.h"
 #include "SimHidLibrary.h"
+#include "cli/ConsoleBytes.h"
 #include "cli/ProgressBar.h"
 #include "cli/RunCommandLine.h"
 #include "platform/QtSerialPort.h"
@@ -116,6 +117,12 @@ TEST_F(Cli, ExitStatusSaysHowTheCommandEnded) {
     const auto silentAfterProbe = [](sim::ReaderModel& r) {
         r.faults().silentAfterFrames = r.framesReceived() + 1;
     };
+    const sim::Bytes image = sim::MakeSampleFirmware(100, "V9");
+    const std::string sample = dir.file("sample.bin");
+    WriteBytes(sample, std::string(image.begin(), image.end()));
+    const auto refusesDataByte60 = [](sim::ReaderModel& r) {
+        r.faults().flashAck = sim::Faults::FlashAnswer{3 + 60, 0x00};
+    };
 
     const struct {
         std::vector<std::string> arguments;
@@ -125,7 +132,7 @@ TEST_F(Cli, ExitStatusSaysHowTheCommandEnded) {
         std::string_view shown;  // on standard output, or on standard error
     } cases[] = {
         {{"version"}, {}, true, 0, "\nV2.20\n\n"},
-        {{"reset", "--yes"}, {}, true, 0, "RQ-4720 RS232 Reset to default!\n"},
+        {{"--yes", "reset"}, {}, true, 0, "RQ-4720 RS232 Reset to default!\n"},
         {{"version"}, {}, false, 1, "Can not find 4720 at com 1~16 with all baud rate!\n"},
         {{"write", good}, {}, false, 1, "Can not find 4720"},
         {{"write", good}, wrongAcknowledgement, true, 2, "RS232 Error!0\n"},
@@ -141,8 +148,16 @@ TEST_F(Cli, ExitStatusSaysHowTheCommandEnded) {
         {{"flash", notFirmware}, {}, true, 64, "without a terminal, give --yes\n"},
         {{"reset"}, {}, true, 64, "reset needs --yes"},
         {{"write"}, {}, true, 64, "write needs exactly one file\n"},
-        {{"version", "-x"}, {}, true, 64, "unknown option '-x'\n"},
+        {{"-x", "version"}, {}, true, 64, "unknown option '-x'\n"},
+        {{"read", "--raw"}, {}, true, 64, "only monitor writes the reader's bytes (--raw)\n"},
         {{"program"}, {}, true, 64, "unknown command 'program'\n"},
+        // Last, as it leaves the reader erased: the failure text starts a line of its own
+        // after the progress dots.
+        {{"flash", sample, "--yes"},
+         refusesDataByte60,
+         true,
+         2,
+         "Writing:.\n[0] ACK receive error, Flash abort! \n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.front() + " -> " + std::to_string(c.status));
@@ -159,14 +174,15 @@ TEST_F(Cli, ExitStatusSaysHowTheCommandEnded) {
         EXPECT_FALSE(serial.isOpen());
     }
 
-    const sim::Bytes image = sim::MakeSampleFirmware(100, "V9");
-    const std::string sample = dir.file("sample.bin");
-    WriteBytes(sample, std::string(image.begin(), image.end()));
+    const int erases = reader([](sim::ReaderModel& r) { return r.erases(); });
     typed = "n\n";
     const Run declined = run({"flash", sample});
     EXPECT_EQ(declined.status, 4);
-    EXPECT_TRUE(declined.err.ends_with("start flash ?\nOk? [y/N] ")) << declined.err;
-    EXPECT_EQ(reader([](sim::ReaderModel& r) { return r.erases(); }), 0);
+    EXPECT_TRUE(
+        declined.err.ends_with("start flash ?\nOk? [y/N] rq4720-cli: no firmware update "
+                               "was started; the reader is unchanged\n"))
+        << declined.err;
+    EXPECT_EQ(reader([](sim::ReaderModel& r) { return r.erases(); }), erases);
 }
 
 TEST_F(Cli, MonitorRefusesAReaderOnUsb) {
@@ -175,9 +191,9 @@ TEST_F(Cli, MonitorRefusesAReaderOnUsb) {
     usb.attach(usbReader);
     hid = &usb;
     const Run monitor = run({"monitor"});
-    EXPECT_EQ(monitor.status, 1);
+    EXPECT_EQ(monitor.status, 5);
     EXPECT_NE(monitor.err.find("types each ID into the focused window"), std::string::npos);
-    EXPECT_TRUE(monitor.out.ends_with("* Test Mode end *\n")) << monitor.out;
+    EXPECT_EQ(monitor.out.find("*** Testing 4720"), std::string::npos) << monitor.out;
     EXPECT_EQ(reader([](sim::ReaderModel& r) { return r.framesReceived(); }), 0);
 }
 
@@ -233,6 +249,13 @@ TEST_F(Cli, MonitorShowsTheIdsUntilCtrlC) {
                               "0000012345678901\r\n* Test Mode end *\n"))
         << monitor.out;
     EXPECT_FALSE(serial.isOpen());
+}
+
+TEST(ConsoleText, ATerminalSeesControlBytesAPipeGetsThem) {
+    const std::string fromReader = "ID\x1b[2J\t\u00e9\u0081\x7f\r\n";  // é is 0xE9
+    EXPECT_EQ(ConsoleText(fromReader, ByteStyle::Visible), "ID\\x1b[2J\t\u00e9\\x81\\x7f\r\n");
+    EXPECT_EQ(ConsoleText(fromReader, ByteStyle::Raw), "ID\x1b[2J\t\xe9\x81\x7f\r\n");
+    EXPECT_EQ(ConsoleText(fromReader, ByteStyle::Text), fromReader);
 }
 
 TEST(ProgressText, BarRateAndTimeLeft) {

@@ -269,6 +269,8 @@ TEST_F(QtSerialPortTest, APortLockedByAnotherProgramFailsToOpen) {
 
 TEST_F(QtSerialPortTest, AVanishedDeviceFailsReadsInsteadOfHanging) {
     ASSERT_EQ(port_.open(), SerialFailure::None);
+    pty_.write({'I', 'D'});
+    ASSERT_EQ(waitForCount(2), 2);  // taken from the device before it goes
     pty_.closeMaster();
 
     QElapsedTimer timer;
@@ -281,6 +283,8 @@ TEST_F(QtSerialPortTest, AVanishedDeviceFailsReadsInsteadOfHanging) {
     // The same answer every time until the port is closed.
     EXPECT_EQ(port_.inBufferCount(waiting), SerialFailure::ReadFailed);
     Bytes got = {9};
+    EXPECT_EQ(port_.input(got), SerialFailure::ReadFailed);
+    EXPECT_EQ(got, Bytes({'I', 'D'}));  // handed out with the failure, once
     EXPECT_EQ(port_.input(got), SerialFailure::ReadFailed);
     EXPECT_TRUE(got.empty());
     EXPECT_EQ(port_.output(Bytes{0x1B, 0x00}), SerialFailure::WriteFailed);

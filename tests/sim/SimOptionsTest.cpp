@@ -39,6 +39,24 @@ TEST(SimOptions, ReaderOptions) {
     EXPECT_TRUE(options.verbose);
 }
 
+TEST(SimOptions, ABenchOfReadersTellsThemApart) {
+    const auto parsed = Parse({"--count", "8", "--silent", "8", "--baud", "19200"});
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.options.count, 8);
+    EXPECT_EQ(parsed.options.silent, 8);
+    std::vector<int> rates;
+    std::string revisions;
+    for (int i = 0; i < 8; ++i) {
+        const ReaderConfig config = BenchReaderConfig(parsed.options.config, i, 8);
+        rates.push_back(BaudForCode(config.settings[0]));
+        revisions += config.revision == Revision::A ? 'A' : 'B';
+        EXPECT_EQ(config.version, "V2.20 SN000" + std::to_string(i + 1));
+    }
+    EXPECT_EQ(rates, (std::vector<int>{19200, 57600, 115200, 9600, 19200, 57600, 115200, 9600}));
+    EXPECT_EQ(revisions, "BBABBABB");
+    EXPECT_EQ(BenchReaderConfig(parsed.options.config, 0, 1).version, "V2.20");
+}
+
 TEST(SimOptions, FaultSwitches) {
     const auto parsed = Parse(
         {"--fault", "silent-after=3",   "--fault", "vanish-after=5",
@@ -47,7 +65,7 @@ TEST(SimOptions, FaultSwitches) {
          "--fault", "split=20:300",     "--fault", "identify=1b 00 07 34 37 32 30 49 56 42 0d",
          "--fault", "version-excess=2", "--fault", "no-reconnect",
          "--fault", "flash-ack=4:0x15", "--fault", "twice",
-         "--fault", "flood=2500"});
+         "--fault", "flood=2500",       "--fault", "stored-byte=0:8"});
     ASSERT_EQ(parsed.error, "");
     const Faults& faults = parsed.options.faults;
     EXPECT_EQ(faults.silentAfterFrames, 3);
@@ -70,6 +88,8 @@ TEST(SimOptions, FaultSwitches) {
     EXPECT_EQ(faults.flashAck->value, 0x15);
     EXPECT_TRUE(faults.replyTwice);
     EXPECT_EQ(faults.flood, 2500ms);
+    ASSERT_TRUE(faults.storedByte);
+    EXPECT_EQ(faults.storedByte->value, 8);
 }
 
 TEST(SimOptions, RefusesWhatItDoesNotKnow) {
@@ -89,6 +109,8 @@ TEST(SimOptions, RefusesWhatItDoesNotKnow) {
              {"--fault", "identify=zz"},
              {"--fault", "no-reconnect=1"},
              {"--reboot-ms", "9999999"},
+             {"--count", "0"},
+             {"--count", "10", "--silent", "7"},
          }) {
         EXPECT_NE(Parse(arguments).error, "") << arguments.front();
     }
