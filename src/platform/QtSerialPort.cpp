@@ -356,7 +356,7 @@ bool QtSerialPort::pullWaitingBytes(bool ready) {
     }
     takeQtBuffer();
     using Clock = std::chrono::steady_clock;
-    if (!ready && emptyAt_ && Clock::now() - *emptyAt_ < kFreshLook) {
+    if (emptyAt_ && Clock::now() - *emptyAt_ < kFreshLook) {
         return true;
     }
     emptyAt_.reset();
@@ -520,7 +520,9 @@ void QtSerialPort::waitForInput(std::chrono::nanoseconds maxWait) {
 #ifndef _WIN32
     const Readiness readiness = PollInput(static_cast<int>(port_.handle()), maxWait);
     if (readiness.data || readiness.hangup) {
-        // Takes the bytes, or finds that the device went away.
+        // Takes the bytes, or finds that the device went away; what the wait saw outdates
+        // an earlier look.
+        emptyAt_.reset();
         pullWaitingBytes(readiness.data && !readiness.hangup);
     }
 #else
