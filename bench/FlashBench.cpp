@@ -14,11 +14,11 @@
 
 #include "BenchRows.h"
 #include "NullFlasher.h"
-#include "OneProcessor.h"
 #include "PtyReader.h"
 #include "SampleFirmware.h"
 #include "SimulatedUsbReader.h"
 #include "TimingLog.h"
+#include "TwoProcessors.h"
 #include "firmware/UpdateFirmware.h"
 
 namespace rq::bench {
@@ -121,12 +121,11 @@ void MeasureFlash(Table& table, int runs) {
         config.lineTime = lineTime;
         return config;
     };
-    // Each RS232 flash keeps the program and the reader's thread on one processor. Left
-    // free, the scheduler puts them on one core or on two from one flash to the next, and
-    // a round trip takes 17 or 65 us depending on it, which would drown the tool's share.
     const auto tool = [&](bool lineTime, std::vector<Duration>* turnarounds) {
-        const OneProcessor pin;
+        TwoProcessors pin;
+        pin.forReader();
         sim::PtyReader reader(readerConfig(lineTime));
+        pin.forProgram();
         setenv("RQ4720_SERIAL_PORTS", reader.slavePath().c_str(), 1);
         reader.recordTurnarounds();
         testing::NoHidLibrary hid;
@@ -141,8 +140,11 @@ void MeasureFlash(Table& table, int runs) {
         return t;
     };
     const auto null = [&](bool lineTime) {
-        const OneProcessor pin;
-        return RunNullFlasher(readerConfig(lineTime), image);
+        TwoProcessors pin;
+        pin.forReader();
+        sim::PtyReader reader(NullFlasherReader(readerConfig(lineTime)));
+        pin.forProgram();
+        return RunNullFlasher(reader, image);
     };
 
     std::vector<double> pacedRatio, pacedTool, pacedNull;

@@ -65,10 +65,12 @@ class NullPort {
 
 }  // namespace
 
-NullFlash RunNullFlasher(sim::ReaderConfig config, const sim::Bytes& image) {
-    // The reboot after the erase is set-up, not measured: no need to wait it out in full.
+sim::ReaderConfig NullFlasherReader(sim::ReaderConfig config) {
     config.serialRebootTime = std::chrono::milliseconds(20);
-    sim::PtyReader reader(config);
+    return config;
+}
+
+NullFlash RunNullFlasher(sim::PtyReader& reader, const sim::Bytes& image) {
     NullPort port(reader.slavePath());
     NullFlash result;
     const int appBaud =

@@ -20,7 +20,9 @@ struct NullFlash {
     bool ok = false;  // every frame acknowledged and the reader holds the image
 };
 
-// Erases the reader and brings it to flash mode (not timed), then sends `image`.
-[[nodiscard]] NullFlash RunNullFlasher(sim::ReaderConfig config, const sim::Bytes& image);
+// A reader for the null flasher: `config` with a short reboot, as the set-up is not timed.
+[[nodiscard]] sim::ReaderConfig NullFlasherReader(sim::ReaderConfig config);
+// Erases `reader` and brings it to flash mode (not timed), then sends `image`.
+[[nodiscard]] NullFlash RunNullFlasher(sim::PtyReader& reader, const sim::Bytes& image);
 
 }  // namespace rq::bench
