@@ -2,9 +2,10 @@
 // against the simulated reader in real time, timed from the "Total ... Writing:" line to
 // the end of the update. Over RS232 through the real Qt binding and the pseudo-terminal
 // reader, which paces every byte at the wire time of 57600 baud (or not at all, to
-// measure the tool's turnaround), each flash followed by the null flasher's; over USB through the
-// simulated HID library in 1 ms interrupt frames.
+// measure the tool's turnaround), each flash in turn with the null flasher's; over USB
+// through the simulated HID library in 1 ms interrupt frames.
 #include <unistd.h>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -104,8 +105,8 @@ auto InTurn(int turn, Tool&& tool, Null&& null) {
 
 }  // namespace
 
-// Rows 1 and 2 compare the tool with the null flasher, run in turn against the same
-// reader so that whatever else loads the machine at the moment falls on both.
+// Rows 1 and 2 compare the tool with the null flasher, run in turn against readers set up
+// alike, so that whatever else loads the machine at the moment falls on both.
 void MeasureFlash(Table& table, int runs) {
     const sim::Bytes image = sim::MakeSampleFirmware(kImageLength, "Bench image V9.99");
     // Of this process: other checkouts may run the bench at the same time.

@@ -96,22 +96,30 @@ void MeasureWaits(Table& table, int runs) {
         return;
     }
 
-    // Tool and null waiter take turns, with the same pauses, so that both see the same
-    // load of the moment.
+    // Tool and null waiter take turns, with the same pauses and each first in every other
+    // round, so that both see the same load of the moment.
     constexpr int kRounds = 1000;
     NullWaiter nullWaiter;
     std::vector<double> latencyUs;
     std::vector<double> nullUs;
     for (int round = 0; round < kRounds; ++round) {
         const std::chrono::microseconds pause(1000 + (round % 7) * 700);
+        const auto nullRound = [&] {
+            if (const auto us = LatencyRoundUs(nullWaiter.master(), pause, nullWaiter)) {
+                nullUs.push_back(*us);
+            }
+        };
+        if (round % 2 == 1) {
+            nullRound();
+        }
         if (const auto us = LatencyRoundUs(pty.master(), pause, [&] {
                 (void)WaitSerialBytes(rig.ctx, 6, 1.0);
                 return rig.state.SerialReplyReceived == 1;
             })) {
             latencyUs.push_back(*us);
         }
-        if (const auto us = LatencyRoundUs(nullWaiter.master(), pause, nullWaiter)) {
-            nullUs.push_back(*us);
+        if (round % 2 == 0) {
+            nullRound();
         }
     }
     const Spread latency = SpreadOf(latencyUs);
