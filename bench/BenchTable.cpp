@@ -45,6 +45,10 @@ void Table::skip(std::string what, std::string why, std::string target) {
     add({std::move(what), std::move(why), std::move(target), true, true});
 }
 
+void Table::note(std::string what, std::string figure) {
+    add({std::move(what), std::move(figure), "", true, false, false});
+}
+
 bool Table::print() const {
     std::size_t whatWidth = 4;
     std::size_t figureWidth = 6;
@@ -57,7 +61,7 @@ bool Table::print() const {
     std::printf("\n%-*s  %-*s  %-14s  %s\n", w, "what", f, "figure", "target", "result");
     bool allPass = true;
     for (const Row& row : rows_) {
-        const char* result = row.skipped ? "SKIP" : (row.pass ? "PASS" : "MISS");
+        const char* result = row.skipped ? "SKIP" : !row.decides ? "" : row.pass ? "PASS" : "MISS";
         std::printf("%-*s  %-*s  %-14s  %s\n", w, row.what.c_str(), f, row.figure.c_str(),
                     row.target.c_str(), result);
         allPass = allPass && row.pass;

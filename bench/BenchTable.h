@@ -21,6 +21,7 @@ struct Row {
     std::string target;
     bool pass = false;
     bool skipped = false;  // could not be measured here (why in figure)
+    bool decides = true;   // false: a figure for reading beside the others, no target
 };
 
 class Table {
@@ -30,6 +31,7 @@ class Table {
                    const std::string& unit, int decimals);
     void add(Row row);
     void skip(std::string what, std::string why, std::string target);
+    void note(std::string what, std::string figure);
     // Prints the table; returns true when no row missed.
     bool print() const;
 

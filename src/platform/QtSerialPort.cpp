@@ -4,6 +4,7 @@
 #include <QSerialPortInfo>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdlib>
 #include <iostream>
@@ -16,6 +17,7 @@
 #ifndef _WIN32
 #include <poll.h>
 #include <sys/file.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <ctime>
@@ -37,9 +39,15 @@ constexpr std::string_view kFrameSuffix = ",n,8,1";
 // A search tries a port at four rates, up to 12.8 s apart; its reason is told once.
 constexpr std::chrono::seconds kReportRepeat{15};
 
-// Qt takes up to its buffer size per round; the bound keeps a line that never falls
+// One read takes up to this much; the bound on rounds keeps a line that never falls
 // silent from holding a call forever.
+[[maybe_unused]] constexpr std::size_t kReadChunk = 4096;
 constexpr int kMaxPullRounds = 64;
+// A look at the device that found it empty stands this long: a wait's pass asks for the
+// count and then the bytes, microseconds apart, and each look is a system call. Shorter
+// than a character at any of the reader's rates; a byte that comes meanwhile is taken at
+// the next look, as if it had come a moment later.
+[[maybe_unused]] constexpr std::chrono::microseconds kFreshLook{50};
 
 bool IsDeviceFailure(QSerialPort::SerialPortError error) {
     return error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
@@ -306,6 +314,8 @@ void QtSerialPort::release() {
         port_.close();
     }
     port_.clearError();
+    received_.clear();
+    emptyAt_.reset();
 }
 
 void QtSerialPort::close() {
@@ -319,42 +329,88 @@ void QtSerialPort::close() {
 void QtSerialPort::deviceFailed() {
     if (open_ && !failed_) {
         failed_ = true;
-        // What Qt has already read from the device is handed out by the next read.
-        const QByteArray taken = port_.readAll();
-        takenBeforeFailure_.assign(taken.begin(), taken.end());
+        // What was already read from the device is handed out by the next read.
+        takeQtBuffer();
+        takenBeforeFailure_ = std::exchange(received_, {});
         // Release the device node at once so that a replugged adapter can come back.
         release();
     }
 }
 
-bool QtSerialPort::pullWaitingBytes() {
+void QtSerialPort::takeQtBuffer() {
+    if (port_.bytesAvailable() > 0) {
+        const QByteArray data = port_.readAll();
+        received_.insert(received_.end(), data.begin(), data.end());
+    }
+}
+
+#ifndef _WIN32
+// Reads the device itself rather than through Qt: a flash waits for one byte 32767 times,
+// and Qt's read (its own poll, its ring buffer, its signals) costs more than the byte's
+// wait in the OS. What Qt's notifier read while the event loop ran is older and goes
+// first.
+bool QtSerialPort::pullWaitingBytes(bool ready) {
+    if (!open_ || failed_) {
+        return false;
+    }
+    takeQtBuffer();
+    using Clock = std::chrono::steady_clock;
+    if (emptyAt_ && Clock::now() - *emptyAt_ < kFreshLook) {
+        return true;
+    }
+    emptyAt_.reset();
+    const int fd = static_cast<int>(port_.handle());
+    for (int round = 0; round < kMaxPullRounds; ++round) {
+        // Where the caller's wait has just seen data, polling again would tell nothing.
+        const Readiness readiness = ready && round == 0
+                                        ? Readiness{true, false}
+                                        : PollInput(fd, std::chrono::nanoseconds::zero());
+        if (!readiness.data && !readiness.hangup) {
+            emptyAt_ = Clock::now();
+            return true;
+        }
+        std::array<std::uint8_t, kReadChunk> chunk;  // filled by the read
+        const ssize_t count = readiness.data ? ::read(fd, chunk.data(), chunk.size()) : 0;
+        const int error = errno;
+        if (count > 0) {
+            received_.insert(received_.end(), chunk.begin(), chunk.begin() + count);
+            if (static_cast<std::size_t>(count) < kReadChunk) {
+                emptyAt_ = Clock::now();  // a short read took all there was
+                return true;
+            }
+            continue;
+        }
+        if (count < 0 && (error == EAGAIN || error == EWOULDBLOCK || error == EINTR) &&
+            !readiness.hangup) {
+            return true;
+        }
+        // Readable yet nothing to read, or hung up: a pty whose master closed, or an
+        // unplugged adapter, reads as end of file or fails.
+        deviceFailed();
+        return false;
+    }
+    return true;
+}
+#else
+bool QtSerialPort::pullWaitingBytes(bool /*ready*/) {
     if (!open_ || failed_) {
         return false;
     }
     for (int round = 0; round < kMaxPullRounds; ++round) {
-#ifndef _WIN32
-        const Readiness readiness =
-            PollInput(static_cast<int>(port_.handle()), std::chrono::nanoseconds::zero());
-        if (!readiness.data && !readiness.hangup) {
-            return true;
-        }
-        // A pty whose master closed, or an unplugged adapter, reads as end of file.
-        const bool got = readiness.data && port_.waitForReadyRead(0);
-        if (IsDeviceFailure(port_.error()) || (!got && readiness.hangup)) {
-#else
         const bool got = port_.waitForReadyRead(0);
         if (IsDeviceFailure(port_.error())) {
-#endif
             deviceFailed();
             return false;
         }
         port_.clearError();  // a timeout of the zero wait is no error
         if (!got) {
-            return true;
+            break;
         }
     }
+    takeQtBuffer();
     return true;
 }
+#endif
 
 SerialFailure QtSerialPort::inBufferCount(int& count) {
     const CallScope scope(*this);
@@ -365,7 +421,7 @@ SerialFailure QtSerialPort::inBufferCount(int& count) {
     if (!pullWaitingBytes()) {
         return SerialFailure::ReadFailed;
     }
-    count = static_cast<int>(std::min<qint64>(port_.bytesAvailable(), INT_MAX));
+    count = static_cast<int>(std::min<std::size_t>(received_.size(), INT_MAX));
     return SerialFailure::None;
 }
 
@@ -373,6 +429,8 @@ void QtSerialPort::discardInput() {
     const CallScope scope(*this);
     if (open_ && !failed_) {
         port_.clear(QSerialPort::Input);
+        received_.clear();
+        emptyAt_.reset();
         port_.clearError();
     }
 }
@@ -449,8 +507,7 @@ SerialFailure QtSerialPort::input(std::vector<std::uint8_t>& bytes) {
         bytes = std::exchange(takenBeforeFailure_, {});
         return SerialFailure::ReadFailed;
     }
-    const QByteArray data = port_.readAll();
-    bytes.assign(data.begin(), data.end());
+    bytes = std::exchange(received_, {});
     return SerialFailure::None;
 }
 
@@ -462,7 +519,10 @@ void QtSerialPort::waitForInput(std::chrono::nanoseconds maxWait) {
 #ifndef _WIN32
     const Readiness readiness = PollInput(static_cast<int>(port_.handle()), maxWait);
     if (readiness.data || readiness.hangup) {
-        pullWaitingBytes();  // takes the bytes, or finds that the device went away
+        // Takes the bytes, or finds that the device went away; what the wait saw outdates
+        // an earlier look.
+        emptyAt_.reset();
+        pullWaitingBytes(readiness.data && !readiness.hangup);
     }
 #else
     port_.waitForReadyRead(ToTimeoutMs(maxWait));

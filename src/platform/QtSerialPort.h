@@ -69,7 +69,11 @@ class QtSerialPort final : public SerialPort {
     // The device path (or Windows port name) of COM `port`, nullopt when unmapped.
     std::optional<std::string> locationOf(int port);
     void reportUnopened(const std::string& location);
-    bool pullWaitingBytes();
+    // Moves what the OS holds into received_; false when the device has failed. `ready`:
+    // the caller's wait has just seen bytes waiting.
+    bool pullWaitingBytes(bool ready = false);
+    // Moves what Qt read on its own (its notifier, from the event loop) into received_.
+    void takeQtBuffer();
     void release();
     void deviceFailed();
     void deliverReceiveNotification();
@@ -85,6 +89,9 @@ class QtSerialPort final : public SerialPort {
     std::vector<std::uint8_t> takenBeforeFailure_;  // read from the device before it failed
     int callDepth_ = 0;
     std::function<void()> receiveHandler_;
+    std::vector<std::uint8_t> received_;  // taken from the device, not yet from us
+    // When a look found nothing more in the OS (POSIX).
+    std::optional<std::chrono::steady_clock::time_point> emptyAt_;
     // The system's serial devices as last listed, and when (listing them takes a while).
     std::vector<std::string> foundDevices_;
     std::optional<std::chrono::steady_clock::time_point> foundAt_;

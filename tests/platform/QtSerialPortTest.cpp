@@ -184,6 +184,16 @@ TEST_F(QtSerialPortTest, ReceivedBytesAreCountedTakenAndDiscarded) {
     EXPECT_EQ(port_.input(got), SerialFailure::None);
     EXPECT_TRUE(got.empty());
 
+    // More than one read of the device takes, whole and in order.
+    Bytes burst(10000);
+    for (std::size_t i = 0; i < burst.size(); ++i) {
+        burst[i] = static_cast<std::uint8_t>(i * 13 + i / 256);
+    }
+    pty_.write(burst);
+    EXPECT_EQ(waitForCount(10000), 10000);
+    EXPECT_EQ(port_.input(got), SerialFailure::None);
+    EXPECT_EQ(got, burst);
+
     pty_.write({1, 2, 3, 4, 5});
     EXPECT_EQ(waitForCount(5), 5);
     port_.discardInput();
