@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "core/NoDevices.h"
 #include "link/OnePlace.h"
 #include "link/SerialLink.h"
 #include "link/UsbLink.h"
@@ -31,61 +32,6 @@ class NoQuestions final : public Dialogs {
                             DialogButtons buttons) override {
         return buttons == DialogButtons::Ok ? DialogAnswer::Ok : DialogAnswer::Cancel;
     }
-};
-
-// A serial probe runs on its own thread and must not touch the program's HID library.
-class NoUsb final : public HidLibrary {
-  public:
-    std::uint32_t HidDevice_GetNumHidDevices(std::uint16_t, std::uint16_t) override { return 0; }
-    std::uint8_t HidDevice_Open(HidDeviceRef&, std::uint32_t, std::uint16_t, std::uint16_t,
-                                std::uint32_t) override {
-        return kHidDeviceNotFound;
-    }
-    void HidDevice_GetHandle(HidDeviceRef) override {}
-    std::uint16_t HidDevice_GetInputReportBufferLength(HidDeviceRef) override { return 0; }
-    std::uint16_t HidDevice_GetOutputReportBufferLength(HidDeviceRef) override { return 0; }
-    std::uint8_t HidDevice_SetOutputReport_Interrupt(HidDeviceRef,
-                                                     std::span<const std::uint8_t>) override {
-        return kHidDeviceNotOpened;
-    }
-    std::uint8_t HidDevice_GetInputReport_Interrupt(HidDeviceRef, std::span<std::uint8_t>,
-                                                    std::uint32_t,
-                                                    std::uint32_t& bytesReturned) override {
-        bytesReturned = 0;
-        return kHidDeviceNotOpened;
-    }
-    std::uint8_t HidDevice_Close(HidDeviceRef) override { return kHidDeviceNotOpened; }
-};
-
-// A USB probe has no serial port: every open fails, as for a number with no device.
-class NoSerialPort final : public SerialPort {
-  public:
-    void setCommPort(int port) override { port_ = port; }
-    [[nodiscard]] int commPort() const override { return port_; }
-    SerialFailure setSettings(std::string_view) override { return SerialFailure::None; }
-    [[nodiscard]] std::string_view settings() const override { return "9600,n,8,1"; }
-    void setInputMode(int) override {}
-    [[nodiscard]] bool isOpen() const override { return false; }
-    SerialFailure open() override { return SerialFailure::OpenFailed; }
-    void close() override {}
-    SerialFailure inBufferCount(int& count) override {
-        count = 0;
-        return SerialFailure::PortNotOpen;
-    }
-    void discardInput() override {}
-    void discardOutput() override {}
-    SerialFailure output(std::span<const std::uint8_t>) override {
-        return SerialFailure::PortNotOpen;
-    }
-    SerialFailure input(std::vector<std::uint8_t>& bytes) override {
-        bytes.clear();
-        return SerialFailure::PortNotOpen;
-    }
-    void waitForInput(std::chrono::nanoseconds) override {}
-    void setReceiveHandler(std::function<void()>) override {}
-
-  private:
-    int port_ = 1;
 };
 
 // The searches alone: a reader found there is Done, without its version.
@@ -131,7 +77,7 @@ std::vector<PlaceReport> SurveyPlaces(std::span<const ReaderPlace> places,
         if (places[i].link == ReaderPlace::Link::Serial) {
             jobs.emplace_back([&, i] {
                 PortProbe probe = devices.forPort(places[i]);
-                NoUsb noUsb;
+                NoHidLibrary noUsb;
                 OneSerialPlace onePort(*probe.port, places[i].comPort);
                 reports[i] = Probe(places[i], noUsb, onePort, *probe.clock, versions);
             });
