@@ -17,7 +17,14 @@ function(rq_add_test name)
         add_dependencies(test_${name} rq_windows_runtime)  # its discovery runs it
     endif()
     rq_strict_warnings(test_${name})
+    # Under Wine a program's start can take many seconds on a loaded machine: the cross
+    # build lists its tests when CTest runs, not while it builds, and waits longer.
+    if(CMAKE_CROSSCOMPILING)
+        set(discovery DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 300)
+    else()
+        set(discovery DISCOVERY_TIMEOUT 30)
+    endif()
     gtest_discover_tests(test_${name}
         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
-        DISCOVERY_TIMEOUT 30)
+        ${discovery})
 endfunction()
