@@ -16,7 +16,11 @@ void ConsoleLog::endProgressLine() {
 
 void ConsoleLog::appendLine(std::string_view text) {
     endProgressLine();
-    out_ << text << '\n' << std::flush;
+    // A flash's failure text starts a line of its own also before the first dot.
+    if (progressDots_ && !line_.empty()) {
+        out_ << '\n';
+    }
+    out_ << (safeLines_ ? text::TerminalSafe(text) : std::string(text)) << '\n' << std::flush;
     line_.clear();
 }
 

@@ -35,6 +35,9 @@ class ConsoleLog final : public StatusLog {
     // A firmware update's progress: the bar, and with `dots` also single "." pieces. Any
     // later output starts a line of its own, so a failure text never runs on after it.
     void setProgressDots(bool dots) { progressDots_ = dots; }
+    // Lines shown to a person: a reader's text in them (the version) must not drive the
+    // terminal, so control characters and bytes that are not UTF-8 show escaped.
+    void setSafeLines(bool safe) { safeLines_ = safe; }
     // How pieces are written (the reader's bytes in `monitor`).
     void setPieceStyle(ByteStyle style) { pieceStyle_ = style; }
 
@@ -46,6 +49,7 @@ class ConsoleLog final : public StatusLog {
     bool progressDots_ = false;
     bool progressShown_ = false;  // the current line ends in a bar or progress dots
     ByteStyle pieceStyle_ = ByteStyle::Text;
+    bool safeLines_ = false;
 };
 
 }  // namespace rq::cli

@@ -1,5 +1,7 @@
 #include "cli/ReaderList.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QThread>
 
 #include <algorithm>
@@ -8,6 +10,7 @@
 
 #include "cli/ExitStatus.h"
 #include "cli/Json.h"
+#include "core/Text.h"
 #include "platform/DeviceDiagnosis.h"
 #include "platform/QtSerialPort.h"
 #include "platform/SteadyClock.h"
@@ -56,32 +59,36 @@ std::string Describe(const Finding& finding) {
                                                    : ", no answer to the version query");
 }
 
-std::string AsJson(const Finding& finding) {
+QJsonObject AsJson(const Finding& finding) {
     const PlaceReport& report = finding.report;
-    JsonObject object;
-    object.text("id", report.place.id)
-        .text("link", IsUsb(report.place) ? "usb" : "rs232")
-        .text("device", report.place.device);
+    QJsonObject object{{"id", JsonText(report.place.id)},
+                       {"link", IsUsb(report.place) ? "usb" : "rs232"},
+                       {"device", JsonText(report.place.device)},
+                       {"found", finding.problem.empty()}};
     if (IsUsb(report.place)) {
-        object.text("serial_number", report.place.serialNumber);
+        object.insert("serial_number", JsonText(report.place.serialNumber));
     } else {
-        object.number("com", report.place.comPort);
+        object.insert("com", report.place.comPort);
     }
-    object.flag("found", finding.problem.empty());
     if (finding.problem.empty()) {
         if (!IsUsb(report.place)) {
-            object.text("revision", report.revisionB ? "B" : "A")
-                .number("rate", std::stol(Rate(report)));
+            object.insert("revision", report.revisionB ? "B" : "A");
+            object.insert("rate", static_cast<int>(std::stol(Rate(report))));
         }
-        if (report.outcome == Outcome::Done) {
-            object.text("version", report.version);
-        } else {
-            object.null("version");
-        }
+        object.insert("version", report.outcome == Outcome::Done
+                                     ? QJsonValue(JsonText(report.version))
+                                     : QJsonValue());
     } else {
-        object.text("problem", finding.problem);
+        object.insert("problem", JsonText(finding.problem));
     }
-    return object.str();
+    return object;
+}
+
+// A place that may hold a reader the survey could not reach: busy, forbidden, or a node
+// that does not open. Nothing may pass over it in silence.
+bool Unreached(NodeState state) {
+    return state == NodeState::Busy || state == NodeState::NoPermission ||
+           state == NodeState::Failed;
 }
 
 }  // namespace
@@ -123,61 +130,81 @@ int RunList(const Arguments& line, HidLibrary& hid, HidInventory& inventory, Clo
 
     std::vector<Finding> findings;
     std::vector<std::string> serialDevices;
+    std::vector<std::string> unopenedUsb;
+    std::vector<std::string> unreached;
     for (const PlaceReport& report : reports) {
         Finding finding{report, {}};
         if (report.outcome == Outcome::NotFound) {
             const NodeDiagnosis diagnosis = DiagnoseDeviceNode(report.place.device);
-            finding.problem = diagnosis.state != NodeState::Usable
-                                  ? DescribeProblem(diagnosis, IsUsb(report.place))
-                              : IsUsb(report.place) ? "no answer to the handshake"
-                                                    : "no answer at any rate";
+            finding.problem = DescribeProblem(diagnosis, IsUsb(report.place));
+            if (Unreached(diagnosis.state)) {
+                unreached.push_back(report.place.id + " (" + report.place.device +
+                                    "): " + finding.problem);
+                if (IsUsb(report.place) && diagnosis.state != NodeState::Busy) {
+                    unopenedUsb.push_back(report.place.device);
+                }
+            }
         }
         if (!IsUsb(report.place)) {
             serialDevices.push_back(report.place.device);
         }
         findings.push_back(std::move(finding));
     }
-    const std::vector<std::string> notes = SetupNotes(serialDevices);
+    const std::vector<std::string> notes = SetupNotes(serialDevices, unopenedUsb);
     const bool anyFound = std::ranges::any_of(
         findings, [](const Finding& finding) { return finding.problem.empty(); });
+    // On a terminal no text from a reader, a device's name or the map may drive it.
+    const auto shown = [&console](const std::string& text) {
+        return console.outIsTerminal ? text::TerminalSafe(text) : text;
+    };
 
     if (line.ids) {
         for (const Finding& finding : findings) {
             if (finding.problem.empty()) {
-                console.out << finding.report.place.id << '\n';
+                console.out << shown(finding.report.place.id) << '\n';
             }
         }
+        // The IDs feed a pipe: what it cannot see goes to standard error.
+        for (const std::string& place : unreached) {
+            console.err << "rq4720-cli: not probed: " << text::TerminalSafe(place) << '\n';
+        }
+        console.err << std::flush;
     } else if (line.json) {
-        std::vector<std::string> placesJson;
-        std::vector<std::string> notesJson;
-        std::ranges::transform(findings, std::back_inserter(placesJson), AsJson);
-        std::ranges::transform(notes, std::back_inserter(notesJson), JsonString);
-        console.out << JsonObject()
-                           .json("places", JsonArray(placesJson))
-                           .json("notes", JsonArray(notesJson))
-                           .str()
-                    << '\n';
+        QJsonArray placesJson;
+        QJsonArray notesJson;
+        for (const Finding& finding : findings) {
+            placesJson.append(AsJson(finding));
+        }
+        for (const std::string& note : notes) {
+            notesJson.append(JsonText(note));
+        }
+        console.out << JsonLine({{"places", placesJson}, {"notes", notesJson}}) << '\n';
     } else {
+        std::vector<std::pair<std::string, std::string>> columns;
         std::size_t idWidth = 0;
         std::size_t deviceWidth = 0;
         for (const Finding& finding : findings) {
-            idWidth = std::max(idWidth, finding.report.place.id.size());
-            deviceWidth = std::max(deviceWidth, finding.report.place.device.size());
+            columns.emplace_back(shown(finding.report.place.id), shown(finding.report.place.device));
+            idWidth = std::max(idWidth, text::CharacterCount(columns.back().first));
+            deviceWidth = std::max(deviceWidth, text::CharacterCount(columns.back().second));
         }
-        for (const Finding& finding : findings) {
-            const ReaderPlace& place = finding.report.place;
-            console.out << place.id << std::string(idWidth - place.id.size() + 2, ' ')
-                        << place.device << std::string(deviceWidth - place.device.size() + 2, ' ')
-                        << Describe(finding) << '\n';
+        for (std::size_t i = 0; i < findings.size(); ++i) {
+            const auto& [id, device] = columns[i];
+            console.out << id << std::string(idWidth - text::CharacterCount(id) + 2, ' ') << device
+                        << std::string(deviceWidth - text::CharacterCount(device) + 2, ' ')
+                        << shown(Describe(findings[i])) << '\n';
         }
         if (findings.empty()) {
             console.out << "no USB device with the reader's IDs and no serial port\n";
         }
         for (const std::string& note : notes) {
-            console.out << "note: " << note << '\n';
+            console.out << "note: " << shown(note) << '\n';
         }
     }
     console.out << std::flush;
+    if (!unreached.empty()) {
+        return kExitFailed;  // a reader may be there, out of reach
+    }
     return anyFound ? kExitConfirmed : kExitNotFound;
 }
 

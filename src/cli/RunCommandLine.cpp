@@ -1,6 +1,9 @@
 #include "cli/RunCommandLine.h"
 
+#include <QJsonArray>
+
 #include <chrono>
+#include <cmath>
 #include <exception>
 #include <optional>
 #include <ostream>
@@ -11,6 +14,7 @@
 #include "cli/ConsoleLog.h"
 #include "cli/ExitStatus.h"
 #include "cli/Json.h"
+#include "cli/KeptDevices.h"
 #include "cli/Monitor.h"
 #include "cli/ProgressBar.h"
 #include "cli/ReaderList.h"
@@ -18,9 +22,14 @@
 #include "cli/SignalShield.h"
 #include "firmware/UpdateFirmware.h"
 #include "link/OnePlace.h"
+#include "core/NoDevices.h"
+#include "core/Text.h"
 #include "platform/DeviceDiagnosis.h"
+#include "platform/DeviceReports.h"
 #include "platform/QtSerialPort.h"
+#include "protocol/ReaderCommand.h"
 #include "protocol/ReaderOperations.h"
+#include "protocol/SettingsBlock.h"
 #include "settings/SettingsFile.h"
 
 namespace rq::cli {
@@ -32,7 +41,8 @@ constexpr std::string_view kNotStarted =
     "rq4720-cli: no firmware update was started; the reader is unchanged\n";
 
 int BadUsage(Console& console, std::string_view problem) {
-    console.err << "rq4720-cli: " << problem << "\n" << UsageText() << std::flush;
+    // The problem may quote an argument, which may hold anything.
+    console.err << "rq4720-cli: " << text::TerminalSafe(problem) << "\n" << UsageText() << std::flush;
     return kExitBadUsage;
 }
 
@@ -69,13 +79,25 @@ std::string_view OutcomeName(int status) {
 // One reader command over a context of its own, as the window runs a menu command.
 class Session {
   public:
-    Session(const Arguments& line, Devices devices, Console& console)
+    // `hid` and `serial` are the searches' view (one place with --reader); `kept` are
+    // the devices below it, which write --verify keeps open from the write to the read-back.
+    Session(const Arguments& line, Devices devices, OneHidPlace& hid, KeptHidLibrary& keptHid,
+            KeptSerialPort& keptSerial, HidInventory& inventory, Console& console)
         : line_(line),
           console_(console),
+          hid_(hid),
+          keptHid_(keptHid),
+          keptSerial_(keptSerial),
+          inventory_(inventory),
           // With --json standard output carries the JSON object alone.
           log_(line.json ? console.err : console.out),
           dialogs_(console, line.yes),
-          ctx_{state_, settings_, log_, dialogs_, devices.hid, devices.serial, devices.clock} {}
+          ctx_{state_, settings_, log_, dialogs_, hid, devices.serial, devices.clock} {
+        // Standard error is for a person; standard output only on a terminal (a pipe gets
+        // the reader's text as it came, as monitor --raw does).
+        const bool raw = line.command == Command::Monitor && line.raw;
+        log_.setSafeLines(!raw && (line.json || console.outIsTerminal));
+    }
 
     int run() {
         switch (line_.command) {
@@ -111,6 +133,8 @@ class Session {
         Outcome outcome = LoadSettingsFile(line_.path, settings_, log_, dialogs_);
         settingsLoaded_ = outcome == Outcome::Done;
         if (outcome == Outcome::Done) {
+            keptHid_.keep(line_.verify);
+            keptSerial_.keep(line_.verify);
             outcome = WriteSettingsToReader(ctx_);
         }
         if (outcome == Outcome::Done && line_.verify) {
@@ -119,22 +143,47 @@ class Session {
             writtenAt_ = {state_.SerialReaderFound, state_.SearchBaudCode};
             outcome = verify();
         }
+        keptHid_.keep(false);
+        keptSerial_.keep(false);
         return ExitStatus(outcome);
     }
 
-    // Reads the settings back and compares them with those written.
+    // Reads the block back from the reader just written, still held, and compares it with
+    // the block written byte for byte.
     Outcome verify() {
+        const int com = state_.SerialReaderFound;
+        NoHidLibrary noUsb;
+        NoSerialPort noPort;
+        OneHidPlace device(keptHid_, inventory_, com != 0 ? "" : hid_.openedPath());
+        OneSerialPlace port(keptSerial_, com);
         ReaderSettings stored;
-        OperationContext readBack{state_,   stored,      log_,      dialogs_,
-                                  ctx_.hid, ctx_.serial, ctx_.clock};
-        if (ReadSettingsFromReader(readBack) != Outcome::Done) {
+        OperationContext readBack{state_,
+                                  stored,
+                                  log_,
+                                  dialogs_,
+                                  com != 0 ? static_cast<HidLibrary&>(noUsb) : device,
+                                  com != 0 ? static_cast<SerialPort&>(port) : noPort,
+                                  ctx_.clock};
+        const auto written = EncodeSettings(settings_);
+        const std::vector<std::uint8_t> reply =
+            ReadSettingsFromReader(readBack) == Outcome::Done
+                ? text::EncodeCp1252(state_.ReplyText).bytes
+                : std::vector<std::uint8_t>{};
+        const std::size_t start = kReadSettingsReplyHeader.size();
+        if (reply.size() < start + kSettingsBlockLength ||
+            !std::holds_alternative<SettingsBlock>(written)) {
             console_.err << "rq4720-cli: verify: the settings could not be read back\n"
                          << std::flush;
             differences_.emplace_back("the settings could not be read back");
             return Outcome::Failed;
         }
-        differences_ = SettingsDifferences(settings_, stored);
+        const SettingsBlock& block = std::get<SettingsBlock>(written);
+        differences_ = BlockDifferences(
+            block, std::span(reply).subspan(start, kSettingsBlockLength), state_.ReaderRevision);
         if (differences_.empty()) {
+            if (!state_.ReaderRevision && settings_.capsLock) {
+                log_.appendLine("Note: revision A keeps no Caps Lock setting.");
+            }
             log_.appendLine("Verified: the reader holds the settings written.");
             return Outcome::Done;
         }
@@ -191,6 +240,10 @@ class Session {
 
     const Arguments& line_;
     Console& console_;
+    OneHidPlace& hid_;
+    KeptHidLibrary& keptHid_;
+    KeptSerialPort& keptSerial_;
+    HidInventory& inventory_;
     ProgramState state_;
     ReaderSettings settings_;
     ConsoleLog log_;
@@ -201,28 +254,59 @@ class Session {
     std::optional<std::pair<int, int>> writtenAt_;
 };
 
+// Where the command reached a reader, for its record.
+void AddWhere(QJsonObject& object, const std::string& reader, const char* link,
+              const std::string& port, const QJsonValue& rate) {
+    object.insert("reader", JsonText(reader));
+    object.insert("link", link != nullptr ? QJsonValue(link) : QJsonValue());
+    object.insert("port", port.empty() ? QJsonValue() : QJsonValue(JsonText(port)));
+    object.insert("rate", rate);
+}
+
+// Why no reader answered where the command looked.
+std::string NotFoundProblem(const std::optional<ReaderPlace>& place, Console& console) {
+    // What the bindings told of the devices they passed over (busy, forbidden).
+    std::string told;
+    for (const std::string& problem : TakeToldDeviceProblems()) {
+        told += (told.empty() ? "" : "; ") + problem;
+    }
+    if (!place) {
+        return told.empty() ? "no reader on USB nor on the serial ports" : told;
+    }
+    const NodeDiagnosis diagnosis = DiagnoseDeviceNode(place->device);
+    const std::string problem = DescribeProblem(diagnosis, place->link == ReaderPlace::Link::Usb);
+    // The bindings have told a busy or forbidden device already.
+    if (told.empty()) {
+        console.err << "rq4720-cli: " << text::TerminalSafe(place->id + " (" + place->device + "): " + problem)
+                    << "\n"
+                    << std::flush;
+    }
+    return problem;
+}
+
 // Runs the session over the devices as one place sees them (with --reader) and, with
 // --json, prints its record.
 int RunReaderCommand(const Arguments& line, Devices devices, Console& console) {
     const auto started = std::chrono::steady_clock::now();
     NoInventory noInventory;
     HidInventory& inventory = devices.inventory != nullptr ? *devices.inventory : noInventory;
+    const std::string_view command = kCommandNames[static_cast<int>(line.command)];
+    (void)TakeToldDeviceProblems();  // only this command's
 
     std::optional<ReaderPlace> place;
     if (!line.reader.empty()) {
         place = PlaceNamed(line.reader, inventory);
         if (!place) {
-            console.err << "rq4720-cli: no reader can be at '" << line.reader
+            console.err << "rq4720-cli: no reader can be at '" << text::TerminalSafe(line.reader)
                         << "': no such USB device or serial port (rq4720-cli list shows them)\n"
                         << std::flush;
             if (line.json) {
-                JsonObject object;
-                object.text("reader", line.reader)
-                    .text("command", kCommandNames[static_cast<int>(line.command)])
-                    .text("outcome", OutcomeName(kExitNotFound))
-                    .number("exit", kExitNotFound)
-                    .text("problem", "no such place");
-                console.out << object.str() << "\n" << std::flush;
+                const QJsonObject object{{"reader", JsonText(line.reader)},
+                                         {"command", JsonText(command)},
+                                         {"outcome", JsonText(OutcomeName(kExitNotFound))},
+                                         {"exit", kExitNotFound},
+                                         {"problem", "no such place"}};
+                console.out << JsonLine(object) << "\n" << std::flush;
             }
             return kExitNotFound;
         }
@@ -233,80 +317,76 @@ int RunReaderCommand(const Arguments& line, Devices devices, Console& console) {
     if (place) {
         usbKey = place->link == ReaderPlace::Link::Usb ? place->usbKey() : std::string();
     }
-    OneHidPlace hid(devices.hid, inventory, usbKey);
-    OneSerialPlace onePort(devices.serial,
+    KeptHidLibrary keptHid(devices.hid);
+    KeptSerialPort keptSerial(devices.serial);
+    OneHidPlace hid(keptHid, inventory, usbKey);
+    OneSerialPlace onePort(keptSerial,
                            place && place->link == ReaderPlace::Link::Serial ? place->comPort : 0);
-    SerialPort& serial = place ? static_cast<SerialPort&>(onePort) : devices.serial;
+    SerialPort& serial = place ? static_cast<SerialPort&>(onePort) : keptSerial;
 
-    Session session(line, {hid, serial, devices.clock, devices.inventory}, console);
+    Session session(line, {hid, serial, devices.clock, devices.inventory}, hid, keptHid,
+                    keptSerial, inventory, console);
     int status = kExitFailed;
     try {
         status = session.run();
     } catch (const std::exception& failure) {
         // The operation has closed its devices on the way out.
-        console.err << "rq4720-cli: " << failure.what() << "\n" << std::flush;
+        console.err << "rq4720-cli: " << text::TerminalSafe(failure.what()) << "\n" << std::flush;
     }
-
-    std::string problem;
-    if (status == kExitNotFound && place) {
-        const NodeDiagnosis diagnosis = DiagnoseDeviceNode(place->device);
-        problem = DescribeProblem(diagnosis, place->link == ReaderPlace::Link::Usb);
-        // The bindings have told a busy or forbidden device already.
-        if (diagnosis.state == NodeState::Usable) {
-            console.err << "rq4720-cli: " << place->id << " (" << place->device << "): " << problem
-                        << "\n"
-                        << std::flush;
-        }
+    // Bad usage found by the command itself (flash off a terminal) prints no record either.
+    if (status == kExitBadUsage) {
+        return status;
     }
+    const std::string problem = status == kExitNotFound ? NotFoundProblem(place, console) : "";
     if (!line.json) {
         return status;
     }
 
     const ProgramState& state = session.state();
     const auto [com, baudCode] = session.reached();
-    JsonObject object;
+    QJsonObject object;
     if (com != 0) {
         const SerialPortMap map = CurrentSerialPortMap();
-        object.text("reader", place ? place->id : "com" + std::to_string(com))
-            .text("link", "rs232")
-            .text("port", map.at(static_cast<std::size_t>(com - 1)))
-            .number("rate",
-                    std::stol(std::string(BaudNames.at(static_cast<std::size_t>(baudCode)))));
+        AddWhere(object, place ? place->id : "com" + std::to_string(com), "rs232",
+                 map.at(static_cast<std::size_t>(com - 1)),
+                 static_cast<int>(
+                     std::stol(std::string(BaudNames.at(static_cast<std::size_t>(baudCode))))));
     } else if (status != kExitNotFound && !hid.openedPath().empty()) {
-        object.text("reader", place ? place->id : "usb:" + hid.openedPath())
-            .text("link", "usb")
-            .text("port", hid.openedPath())
-            .null("rate");
+        AddWhere(object, place ? place->id : "usb:" + hid.openedPath(), "usb", hid.openedPath(),
+                 QJsonValue());
     } else {
-        object.text("reader", place ? place->id : "").null("link").null("port").null("rate");
+        AddWhere(object, place ? place->id : "", nullptr, "", QJsonValue());
     }
-    object.text("command", kCommandNames[static_cast<int>(line.command)])
-        .text("outcome", OutcomeName(status))
-        .number("exit", status);
+    object.insert("command", JsonText(command));
+    object.insert("outcome", JsonText(OutcomeName(status)));
+    object.insert("exit", status);
     if (line.command == Command::Version && status == kExitConfirmed) {
-        object.text("version", state.ReplyText);
+        object.insert("version", JsonText(state.ReplyText));
     }
     const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - started;
-    object.real("seconds", taken.count(), 3);
+    object.insert("seconds", std::round(taken.count() * 1000) / 1000);
     if (session.settingsLoaded() &&
         (line.command == Command::Write || line.command == Command::Read)) {
-        object.json("settings", SettingsJson(session.settings()));
+        object.insert("settings", SettingsJson(session.settings()));
     }
     if (line.verify) {
-        std::vector<std::string> differences;
-        std::ranges::transform(session.differences(), std::back_inserter(differences), JsonString);
-        object.json("differences", JsonArray(differences));
+        QJsonArray differences;
+        for (const std::string& difference : session.differences()) {
+            differences.append(JsonText(difference));
+        }
+        object.insert("differences", differences);
     }
     if (!problem.empty()) {
-        object.text("problem", problem);
+        object.insert("problem", JsonText(problem));
     }
-    console.out << object.str() << "\n" << std::flush;
+    console.out << JsonLine(object) << "\n" << std::flush;
     return status;
 }
 
 }  // namespace
 
 int RunCommandLine(std::span<const std::string_view> arguments, Devices devices, Console& console) {
+    SetReportingProgram("rq4720-cli");
     const Arguments line = ParseArguments(arguments);
     switch (line.action) {
         case Arguments::Action::Help:

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QJsonObject>
+
+#include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -14,10 +18,18 @@ namespace rq::cli {
 
 // The same keys as one JSON object: texts as strings, numbers, lists by their text,
 // switches as true or false.
-[[nodiscard]] std::string SettingsJson(const ReaderSettings& settings);
+[[nodiscard]] QJsonObject SettingsJson(const ReaderSettings& settings);
 
 // The keys whose values differ, each as "key: wrote VALUE, reads VALUE".
 [[nodiscard]] std::vector<std::string> SettingsDifferences(const ReaderSettings& written,
                                                            const ReaderSettings& read);
+
+// The bytes of the settings block the reader stores that differ from those written, each
+// as "key (block byte N): wrote V, reads V". Byte for byte, so also a byte the decoding
+// would map back to the value written (a delimiter 9 reads as 4) or ignore (the padding
+// after a text). A revision A reader keeps no Caps Lock byte: that one is not compared.
+[[nodiscard]] std::vector<std::string> BlockDifferences(std::span<const std::uint8_t> written,
+                                                        std::span<const std::uint8_t> stored,
+                                                        bool revisionB);
 
 }  // namespace rq::cli

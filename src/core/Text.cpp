@@ -112,6 +112,24 @@ std::string ToUtf8(char32_t codePoint) {
     return result;
 }
 
+std::string TerminalSafe(std::string_view text) {
+    std::string shown;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t start = pos;
+        const char32_t cp = NextCodePoint(text, pos);
+        const bool malformed = cp == kReplacement && text.substr(start, pos - start) != "\xEF\xBF\xBD";
+        if (malformed || (cp < 0x20 && cp != U'\t') || (cp >= 0x7F && cp <= 0x9F)) {
+            char escaped[8];
+            const auto value = malformed ? static_cast<unsigned char>(text[start]) : cp;
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned>(value));
+            shown += escaped;
+        } else {
+            shown.append(text.substr(start, pos - start));
+        }
+    }
+    return shown;
+}
+
 std::u16string ToUtf16(std::string_view utf8) {
     std::u16string result;
     result.reserve(utf8.size());

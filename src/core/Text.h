@@ -38,6 +38,11 @@ namespace rq::text {
 // "café"). For display only: the bytes themselves name the file.
 [[nodiscard]] std::string PathForDisplay(std::string_view path);
 
+// A text from a reader, a file name or an argument as one line a terminal shows and
+// does not obey: control characters (C0 but TAB, DEL, C1) and bytes that are not UTF-8
+// show as "\x1b", so no escape sequence, line break or stray byte reaches the terminal.
+[[nodiscard]] std::string TerminalSafe(std::string_view text);
+
 struct Cp1252Encoding {
     std::vector<std::uint8_t> bytes;
     // The first character that Windows-1252 cannot hold; bytes is then incomplete.

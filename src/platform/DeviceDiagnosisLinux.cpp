@@ -1,12 +1,15 @@
 // The Linux answers to "why is no reader there": device nodes, /proc, sysfs, groups.
 #include <fcntl.h>
 #include <grp.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <charconv>
 #include <cstring>
 #include <filesystem>
@@ -67,30 +70,139 @@ std::string HolderInProc(const std::string& path) {
 }
 
 // Serial programs (Qt's among them) leave "LCK..<name>" with their pid in a lock
-// directory, readable by everyone.
-std::string HolderInLockFiles(const std::string& path) {
-    const std::string name = "LCK.." + fs::path(path).filename().string();
+// directory, readable by everyone. Qt names a node below /dev by its path there, with
+// "_" for "/" ("LCK..pts_3").
+struct LockFile {
+    fs::path file;
+    long pid = 0;
+    std::string program;
+};
+
+std::vector<LockFile> LockFilesOf(const std::string& path) {
+    std::string relative = path.starts_with("/dev/") ? path.substr(5) : fs::path(path).filename().string();
+    std::ranges::replace(relative, '/', '_');
+    std::vector<std::string> names = {"LCK.." + relative};
+    if (const std::string base = fs::path(path).filename().string(); base != relative) {
+        names.push_back("LCK.." + base);
+    }
     const char* tmp = std::getenv("TMPDIR");
+    std::vector<LockFile> found;
     for (const fs::path& directory :
          {fs::path("/var/lock"), fs::path("/run/lock"), fs::path(tmp != nullptr ? tmp : "/tmp")}) {
-        std::ifstream in(directory / name);
-        std::string pidText;
-        std::string program;
-        if (!std::getline(in, pidText)) {
-            continue;
+        for (const std::string& name : names) {
+            std::ifstream in(directory / name);
+            std::string pidText;
+            if (!std::getline(in, pidText)) {
+                continue;
+            }
+            LockFile lock{directory / name, LeadingNumber(pidText).value_or(0), {}};
+            std::getline(in, lock.program);  // Qt's lock files name the program next
+            found.push_back(std::move(lock));
         }
-        std::getline(in, program);  // Qt's lock files name the program next
-        const auto pid = LeadingNumber(pidText);
-        if (pid && (::kill(static_cast<pid_t>(*pid), 0) == 0 || errno == EPERM)) {
-            return Process(*pid, program);
+    }
+    return found;
+}
+
+bool Runs(long pid) {
+    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+
+std::string HolderInLockFiles(const std::string& path) {
+    for (const LockFile& lock : LockFilesOf(path)) {
+        if (Runs(lock.pid)) {
+            return Process(lock.pid, lock.program);
         }
     }
     return {};
 }
 
-bool Exists(const fs::path& path) {
-    std::error_code error;
-    return fs::exists(path, error);
+// A lock file whose process is gone keeps every program that honours it out, for good.
+// Removed where this user may; otherwise the one left is returned.
+std::optional<StaleLock> ClearStaleLocks(const std::string& path) {
+    std::optional<StaleLock> left;
+    for (const LockFile& lock : LockFilesOf(path)) {
+        if (lock.pid > 0 && !Runs(lock.pid) && ::unlink(lock.file.c_str()) != 0 && !left) {
+            left = StaleLock{lock.file.string(), lock.pid};
+        }
+    }
+    return left;
+}
+
+std::string UserName(uid_t uid) {
+    const passwd* user = ::getpwuid(uid);
+    return user != nullptr ? user->pw_name : std::to_string(uid);
+}
+
+std::string GroupName(gid_t gid) {
+    const group* entry = ::getgrgid(gid);
+    return entry != nullptr ? entry->gr_name : std::to_string(gid);
+}
+
+bool ProcessHasGroup(gid_t gid) {
+    if (::getegid() == gid) {
+        return true;
+    }
+    std::vector<gid_t> groups(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
+    const int count = ::getgroups(static_cast<int>(groups.size()), groups.data());
+    groups.resize(static_cast<std::size_t>(std::max(count, 0)));
+    return std::ranges::find(groups, gid) != groups.end();
+}
+
+// The group database lists the user (who may have joined since logging in).
+bool GroupListsUser(gid_t gid) {
+    const passwd* user = ::getpwuid(::geteuid());
+    if (user == nullptr) {
+        return false;
+    }
+    if (user->pw_gid == gid) {
+        return true;
+    }
+    const std::string name = user->pw_name;
+    const group* entry = ::getgrgid(gid);
+    for (char** member = entry != nullptr ? entry->gr_mem : nullptr; member != nullptr && *member != nullptr;
+         ++member) {
+        if (name == *member) {
+            return true;
+        }
+    }
+    return false;
+}
+
+NodeAccess AccessOf(const std::string& path) {
+    NodeAccess access{path, {}, {}, 0, ::geteuid() == 0, false, false};
+    struct stat node {};
+    if (::stat(path.c_str(), &node) == 0) {
+        access.owner = UserName(node.st_uid);
+        access.group = GroupName(node.st_gid);
+        access.mode = node.st_mode & 07777;
+        access.inGroup = ProcessHasGroup(node.st_gid);
+        access.groupListed = !access.inGroup && GroupListsUser(node.st_gid);
+    }
+    return access;
+}
+
+// Where the package (or a person) installed the udev rule; empty when nowhere.
+std::string InstalledRule(const fs::path& base) {
+    for (const char* directory : {"etc/udev/rules.d", "usr/lib/udev/rules.d", "lib/udev/rules.d"}) {
+        const fs::path rule = base / directory / "70-rq4720.rules";
+        std::error_code error;
+        if (fs::exists(rule, error)) {
+            return "/" + fs::path(directory).string() + "/70-rq4720.rules";
+        }
+    }
+    return {};
+}
+
+std::string Sudo() {
+    return ::geteuid() == 0 ? "" : "sudo ";
+}
+
+// The rule itself, so that the fix works without the source tree.
+std::string RuleInstallCommand() {
+    return "echo 'KERNEL==\"hidraw*\", ATTRS{idVendor}==\"10c4\", ATTRS{idProduct}==\"84b7\", "
+           "TAG+=\"uaccess\"' | " +
+           Sudo() + "tee /etc/udev/rules.d/70-rq4720.rules && " + Sudo() +
+           "udevadm control --reload && " + Sudo() + "udevadm trigger";
 }
 
 bool ModemManagerRuns(const fs::path& proc) {
@@ -104,15 +216,16 @@ bool ModemManagerRuns(const fs::path& proc) {
     return false;
 }
 
-bool OutsideDialout() {
+// The group dialout owns one of `devices`, and this process is not in it.
+bool OutsideDialout(std::span<const std::string> devices) {
     const group* dialout = ::getgrnam("dialout");
-    if (::geteuid() == 0 || dialout == nullptr || ::getegid() == dialout->gr_gid) {
+    if (::geteuid() == 0 || dialout == nullptr || ProcessHasGroup(dialout->gr_gid)) {
         return false;
     }
-    std::vector<gid_t> groups(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
-    const int count = ::getgroups(static_cast<int>(groups.size()), groups.data());
-    groups.resize(static_cast<std::size_t>(std::max(count, 0)));
-    return std::ranges::find(groups, dialout->gr_gid) == groups.end();
+    return std::ranges::any_of(devices, [&](const std::string& device) {
+        struct stat node {};
+        return ::stat(device.c_str(), &node) == 0 && node.st_gid == dialout->gr_gid;
+    });
 }
 
 }  // namespace
@@ -131,8 +244,11 @@ NodeDiagnosis DiagnoseDeviceNode(const std::string& path) {
             case ENODEV:
                 return {NodeState::Missing, std::strerror(errno), {}};
             case EACCES:
-            case EPERM:
-                return {NodeState::NoPermission, std::strerror(errno), {}};
+            case EPERM: {
+                NodeDiagnosis diagnosis{NodeState::NoPermission, std::strerror(errno), {}};
+                diagnosis.access = AccessOf(path);
+                return diagnosis;
+            }
             case EBUSY:  // a terminal another program opened with TIOCEXCL
                 return {NodeState::Busy, std::strerror(errno), HolderOf(path)};
             default:
@@ -140,6 +256,7 @@ NodeDiagnosis DiagnoseDeviceNode(const std::string& path) {
         }
     }
     const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    const bool terminal = ::isatty(fd) == 1;
     ::close(fd);
     if (locked) {
         return {NodeState::Busy, {}, HolderOf(path)};
@@ -147,21 +264,63 @@ NodeDiagnosis DiagnoseDeviceNode(const std::string& path) {
     if (std::string holder = HolderInLockFiles(path); !holder.empty()) {
         return {NodeState::Busy, {}, std::move(holder)};
     }
-    return {};
+    if (const std::optional<StaleLock> stale = ClearStaleLocks(path)) {
+        NodeDiagnosis diagnosis{NodeState::Busy, {}, {}};
+        diagnosis.stale = *stale;
+        return diagnosis;
+    }
+    NodeDiagnosis usable;
+    usable.terminal = terminal;
+    return usable;
+}
+
+std::string PermissionAdvice(const NodeAccess& access, bool usb) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", access.mode);
+    const std::string node =
+        "no permission: " + access.path + " is " + access.owner + ":" + access.group + " " + mode;
+    const std::string sudo = access.root ? "" : "sudo ";
+    const bool groupMay = (access.mode & 060) == 060;
+    if ((access.mode & 006) == 006 || (groupMay && access.inGroup)) {
+        return node + ", which lets you in: an access control list or a security module " +
+               "refuses (getfacl " + access.path + ")";
+    }
+    if (groupMay && access.group != "root") {
+        if (access.groupListed) {
+            return node + ": you joined the group " + access.group +
+                   " after logging in: log out and in again";
+        }
+        return node + ": join the group " + access.group + " (" + sudo + "usermod -aG " +
+               access.group + " $USER), then log out and in again";
+    }
+    // Neither the group (or only root's) nor others may: the node itself must change.
+    if (usb) {
+        return node + ": the udev rule gives the reader to the user at the seat: " +
+               RuleInstallCommand() + ", then plug the reader in again";
+    }
+    return node + ": give it to the group dialout (" + sudo + "chgrp dialout " + access.path +
+           " && " + sudo + "chmod 660 " + access.path +
+           ", until it is plugged in again) and be in that group";
 }
 
 std::string DescribeProblem(const NodeDiagnosis& diagnosis, bool usb) {
     switch (diagnosis.state) {
         case NodeState::Usable:
-            return "opens, but no reader answered";
+            if (usb) {
+                return "no answer to the handshake";
+            }
+            return diagnosis.terminal ? "no answer at any rate" : "not a serial port";
         case NodeState::Missing:
             return "no such device";
         case NodeState::NoPermission:
-            return usb ? "no permission: install the udev rule (packaging/70-rq4720.rules, see "
-                         "README), then plug the reader in again"
-                       : "no permission: join the group dialout (sudo usermod -aG dialout "
-                         "$USER), then log in again";
+            return PermissionAdvice(diagnosis.access, usb);
         case NodeState::Busy:
+            if (!diagnosis.stale.file.empty()) {
+                const std::string pid = std::to_string(diagnosis.stale.pid);
+                return "busy: the lock file " + diagnosis.stale.file + " names pid " + pid +
+                       ", which no longer runs; only its owner or root may remove it: " +
+                       Sudo() + "rm " + diagnosis.stale.file;
+            }
             return "busy: held by " +
                    (diagnosis.holder.empty() ? std::string("another program") : diagnosis.holder);
         case NodeState::Failed:
@@ -171,26 +330,29 @@ std::string DescribeProblem(const NodeDiagnosis& diagnosis, bool usb) {
 }
 
 std::vector<std::string> SetupNotes(std::span<const std::string> serialDevices,
+                                    std::span<const std::string> unopenedUsb,
                                     const std::string& root) {
     const fs::path base(root);
     std::vector<std::string> notes;
-    if (!Exists(base / "etc/udev/rules.d/70-rq4720.rules") &&
-        !Exists(base / "usr/lib/udev/rules.d/70-rq4720.rules") &&
-        !Exists(base / "lib/udev/rules.d/70-rq4720.rules")) {
-        notes.emplace_back(
-            "the udev rule for the reader's USB interface is not installed, so only root can "
-            "open it: sudo cp packaging/70-rq4720.rules /etc/udev/rules.d/ && sudo udevadm "
-            "control --reload && sudo udevadm trigger");
+    if (!unopenedUsb.empty()) {
+        const std::string rule = InstalledRule(base);
+        notes.push_back(
+            rule.empty()
+                ? "the udev rule for the reader's USB interface is not installed, so only root "
+                  "can open it: " +
+                      RuleInstallCommand() + ", then plug the reader in again"
+                : "the udev rule " + rule +
+                      " gives the reader to the user logged in at the seat (not to one "
+                      "logged in over the network); plug the reader in again after installing it");
     }
-    if (root == "/" && OutsideDialout()) {
-        notes.emplace_back(
-            "you are not in the group dialout, which owns the serial ports: sudo usermod -aG "
-            "dialout $USER, then log in again");
+    if (root == "/" && OutsideDialout(serialDevices)) {
+        notes.push_back("you are not in the group dialout, which owns serial ports here: " +
+                        Sudo() + "usermod -aG dialout $USER, then log out and in again");
     }
     if (ModemManagerRuns(base / "proc")) {
         notes.emplace_back(
             "ModemManager is running: it probes serial adapters as they appear and holds them "
-            "meanwhile; where no modem is used: sudo systemctl disable --now ModemManager");
+            "meanwhile; where no modem is used: " + Sudo() + "systemctl disable --now ModemManager");
     }
     for (const std::string& device : serialDevices) {
         std::error_code error;
@@ -201,8 +363,8 @@ std::vector<std::string> SetupNotes(std::span<const std::string> serialDevices,
             LeadingNumber(FirstLine(base / "sys/class/tty" / name / "device/latency_timer"));
         if (timer && *timer > 1) {
             notes.push_back(device + ": the adapter's latency timer is " + std::to_string(*timer) +
-                            " ms, which slows every answer: echo 1 | " +
-                            "sudo tee /sys/bus/usb-serial/devices/" + name + "/latency_timer");
+                            " ms, which slows every answer: echo 1 | " + Sudo() +
+                            "tee /sys/bus/usb-serial/devices/" + name + "/latency_timer");
         }
     }
     return notes;

@@ -12,11 +12,16 @@ std::string HolderOf(const std::string& /*path*/) {
     return {};
 }
 
-std::string DescribeProblem(const NodeDiagnosis& diagnosis, bool /*usb*/) {
-    return diagnosis.state == NodeState::Usable ? "opens, but no reader answered" : "does not open";
+std::string DescribeProblem(const NodeDiagnosis& diagnosis, bool usb) {
+    return diagnosis.state == NodeState::Usable ? (usb ? "no answer to the handshake" : "no answer at any rate") : "does not open";
+}
+
+std::string PermissionAdvice(const NodeAccess& /*access*/, bool /*usb*/) {
+    return "no permission";
 }
 
 std::vector<std::string> SetupNotes(std::span<const std::string> /*serialDevices*/,
+                                    std::span<const std::string> /*unopenedUsb*/,
                                     const std::string& /*root*/) {
     return {};
 }

@@ -1,6 +1,7 @@
 #include "platform/HidapiLibrary.h"
 
 #include "platform/DeviceDiagnosis.h"
+#include "platform/DeviceReports.h"
 
 #include <hidapi.h>
 
@@ -77,8 +78,7 @@ std::string HidErrorText() {
 // The search only says that no reader could be opened; the reason (usually missing
 // permissions on the device node) goes to standard error for the person setting it up.
 void ReportOpenFailure(const std::string& path) {
-    std::cerr << "rq4720-tool: cannot open " << path << ": "
-              << hidsystem::OpenFailureReason(path, HidErrorText()) << '\n';
+    TellDeviceProblem(path, "cannot open: " + hidsystem::OpenFailureReason(path, HidErrorText()));
 }
 
 }  // namespace
@@ -147,8 +147,7 @@ std::uint8_t HidapiLibrary::HidDevice_Open(HidDeviceRef& device, std::uint32_t d
     // Held before it is opened, so that a copy that holds it is not disturbed at all.
     ExclusiveHold hold;
     if (hold.take(path) == ExclusiveHold::Result::Busy) {
-        std::cerr << "rq4720-tool: " << path << " is "
-                  << DescribeProblem({NodeState::Busy, {}, HolderOf(path)}, true) << '\n';
+        TellDeviceProblem(path, DescribeProblem({NodeState::Busy, {}, HolderOf(path)}, true));
         return kHidDeviceNotOpened;
     }
     std::unique_ptr<hid_device_, CloseDevice> handle(hid_open_path(path.c_str()));

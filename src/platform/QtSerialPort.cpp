@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/DeviceDiagnosis.h"
+#include "platform/DeviceReports.h"
 #include "platform/SerialPortMap.h"
 #include "settings/ReaderSettings.h"
 
@@ -286,8 +287,7 @@ void QtSerialPort::reportUnopened(const std::string& location) {
         return;
     }
     reportedAt_[location] = now;
-    std::cerr << "rq4720-tool: serial port " << location << ": "
-              << DescribeProblem(diagnosis, false) << '\n';
+    TellDeviceProblem("serial port " + location, DescribeProblem(diagnosis, false));
 }
 
 SerialPortMap CurrentSerialPortMap() {

@@ -1,0 +1,43 @@
+#include "platform/DeviceReports.h"
+
+#include <iostream>
+#include <mutex>
+#include <utility>
+
+#include "core/Text.h"
+
+namespace rq {
+namespace {
+
+struct Reports {
+    std::mutex mutex;  // the survey probes its ports on threads of their own
+    std::string program = "rq4720-tool";
+    std::vector<std::string> told;
+};
+
+Reports& Shared() {
+    static Reports reports;
+    return reports;
+}
+
+}  // namespace
+
+void SetReportingProgram(std::string name) {
+    const std::scoped_lock lock(Shared().mutex);
+    Shared().program = std::move(name);
+}
+
+void TellDeviceProblem(std::string_view device, std::string_view problem) {
+    Reports& reports = Shared();
+    const std::scoped_lock lock(reports.mutex);
+    std::string line = std::string(device) + ": " + std::string(problem);
+    std::cerr << reports.program << ": " << text::TerminalSafe(line) << '\n' << std::flush;
+    reports.told.push_back(std::move(line));
+}
+
+std::vector<std::string> TakeToldDeviceProblems() {
+    const std::scoped_lock lock(Shared().mutex);
+    return std::exchange(Shared().told, {});
+}
+
+}  // namespace rq

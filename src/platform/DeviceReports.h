@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rq {
+
+// Where the bindings tell a person why they passed over a device (busy, forbidden): a
+// line on standard error under the name of the program that prints it, terminal-safe, as
+// the device's path may hold anything. The command line also puts the reasons into its
+// JSON record, so they are kept until taken.
+void SetReportingProgram(std::string name);  // "rq4720-tool" until set
+void TellDeviceProblem(std::string_view device, std::string_view problem);
+
+// "DEVICE: PROBLEM" for each device told of since the last call, in the order told.
+[[nodiscard]] std::vector<std::string> TakeToldDeviceProblems();
+
+}  // namespace rq
