@@ -386,7 +386,8 @@ int RunReaderCommand(const Arguments& line, Devices devices, Console& console) {
 }  // namespace
 
 int RunCommandLine(std::span<const std::string_view> arguments, Devices devices, Console& console) {
-    SetReportingProgram("rq4720-cli");
+    // The bindings tell why they passed a device over under this program's name.
+    const ReportingProgram reporting("rq4720-cli", console.err);
     const Arguments line = ParseArguments(arguments);
     switch (line.action) {
         case Arguments::Action::Help:

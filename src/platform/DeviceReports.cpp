@@ -12,6 +12,7 @@ namespace {
 struct Reports {
     std::mutex mutex;  // the survey probes its ports on threads of their own
     std::string program = "rq4720-tool";
+    std::ostream* err = &std::cerr;
     std::vector<std::string> told;
 };
 
@@ -22,16 +23,23 @@ Reports& Shared() {
 
 }  // namespace
 
-void SetReportingProgram(std::string name) {
+ReportingProgram::ReportingProgram(std::string name, std::ostream& err) {
     const std::scoped_lock lock(Shared().mutex);
-    Shared().program = std::move(name);
+    previousName_ = std::exchange(Shared().program, std::move(name));
+    previousErr_ = std::exchange(Shared().err, &err);
+}
+
+ReportingProgram::~ReportingProgram() {
+    const std::scoped_lock lock(Shared().mutex);
+    Shared().program = std::move(previousName_);
+    Shared().err = previousErr_;
 }
 
 void TellDeviceProblem(std::string_view device, std::string_view problem) {
     Reports& reports = Shared();
     const std::scoped_lock lock(reports.mutex);
     std::string line = std::string(device) + ": " + std::string(problem);
-    std::cerr << reports.program << ": " << text::TerminalSafe(line) << '\n' << std::flush;
+    *reports.err << reports.program << ": " << text::TerminalSafe(line) << '\n' << std::flush;
     reports.told.push_back(std::move(line));
 }
 

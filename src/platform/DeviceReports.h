@@ -1,5 +1,6 @@
 #pragma once
 
+#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,7 +11,20 @@ namespace rq {
 // line on standard error under the name of the program that prints it, terminal-safe, as
 // the device's path may hold anything. The command line also puts the reasons into its
 // JSON record, so they are kept until taken.
-void SetReportingProgram(std::string name);  // "rq4720-tool" until set
+// While it lives the lines go to `err` under `name` ("rq4720-tool" on standard error
+// otherwise).
+class ReportingProgram {
+  public:
+    ReportingProgram(std::string name, std::ostream& err);
+    ~ReportingProgram();
+    ReportingProgram(const ReportingProgram&) = delete;
+    ReportingProgram& operator=(const ReportingProgram&) = delete;
+
+  private:
+    std::string previousName_;
+    std::ostream* previousErr_;
+};
+
 void TellDeviceProblem(std::string_view device, std::string_view problem);
 
 // "DEVICE: PROBLEM" for each device told of since the last call, in the order told.

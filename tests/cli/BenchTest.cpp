@@ -7,7 +7,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <sstream>
 
@@ -15,6 +17,7 @@
 #include "SimHidLibrary.h"
 #include "SimOptions.h"
 #include "cli/RunCommandLine.h"
+#include "core/NoDevices.h"
 #include "platform/ExclusiveHold.h"
 #include "platform/QtSerialPort.h"
 #include "platform/SteadyClock.h"
@@ -30,19 +33,24 @@ class Bench : public ::testing::Test {
   protected:
     static constexpr int kSerialReaders = 3;
 
-    Bench() {
+    Bench() : Bench("V2.20", "SN-A") {}
+    // `version`: the first serial reader's version text; `serial`: the first USB one's
+    // serial number (both the reader's to choose).
+    Bench(const std::string& version, const std::string& serialNumber) {
         std::string ports;
         for (int i = 0; i <= kSerialReaders; ++i) {
             sim::Faults faults;
             if (i == kSerialReaders) {
                 faults.silentAfterFrames = 0;  // COM4: a port where nothing answers
             }
+            sim::ReaderConfig base;
+            base.version = i == 0 ? version : "V2.20";
             pty.push_back(std::make_unique<sim::PtyReader>(
-                sim::BenchReaderConfig({}, i, kSerialReaders), faults));
+                sim::BenchReaderConfig(base, i, kSerialReaders), faults));
             ports += (i == 0 ? "" : ":") + pty.back()->slavePath();
         }
         ::setenv("RQ4720_SERIAL_PORTS", ports.c_str(), 1);
-        usb.attach(usbReaders[0], {.serialNumber = "SN-A"});
+        usb.attach(usbReaders[0], {.serialNumber = serialNumber});
         usb.attach(usbReaders[1], {.serialNumber = "SN-B"});
     }
     ~Bench() override { ::unsetenv("RQ4720_SERIAL_PORTS"); }
@@ -56,14 +64,24 @@ class Bench : public ::testing::Test {
         }
     };
 
-    Run run(const std::vector<std::string>& words) {
+    Run run(const std::vector<std::string>& words, bool terminal = false) {
+        return runOn(serial, words, terminal);
+    }
+    Run runOn(SerialPort& port, const std::vector<std::string>& words, bool terminal = false) {
         const std::vector<std::string_view> arguments(words.begin(), words.end());
         std::ostringstream out;
         std::ostringstream err;
         std::istringstream in;
-        Console console{out, err, in, false, false};
-        const int status = RunCommandLine(arguments, {usb, serial, clock, &usb}, console);
+        Console console{out, err, in, terminal, false};
+        const int status = RunCommandLine(arguments, {usb, port, clock, &usb}, console);
         return {status, out.str(), err.str()};
+    }
+
+    std::string settingsFile(const ReaderSettings& settings) {
+        const std::string file = dir.file("bench.kxs");
+        const auto bytes = FormatSettingsFile(settings).bytes;
+        testing::WriteBytes(file, std::string(bytes.begin(), bytes.end()));
+        return file;
     }
 
     int framesAt(int com) {
@@ -148,22 +166,153 @@ TEST_F(Bench, ReaderReachesTheChosenOneAndLeavesTheOthersAlone) {
 }
 
 TEST_F(Bench, WriteVerifyCatchesAReaderThatStoresSomethingElse) {
-    pty[0]->withReader([](sim::ReaderModel& r) {
-        r.faults().storedByte = sim::Faults::ByteChange{3, 1};  // the buzzer byte
-    });
-    const std::string file = dir.file("bench.kxs");
-    const auto bytes = FormatSettingsFile(ReaderSettings{}).bytes;
-    testing::WriteBytes(file, std::string(bytes.begin(), bytes.end()));
+    // Values the decoding maps back to those written, or ignores: only the bytes tell.
+    ReaderSettings settings;
+    settings.delimiter = 4;
+    settings.startFrom = 16;
+    settings.buzzer = true;
+    settings.capsLock = true;
+    const std::string file = settingsFile(settings);
+    const struct {
+        std::size_t index;
+        std::uint8_t value;
+        const char* difference;
+    } cases[] = {{1, 1, "ps2kblock (block byte 1): wrote 0, reads 1"},
+                 {2, 9, "delimiter (block byte 2): wrote 4, reads 9"},
+                 {3, 20, "start (block byte 3): wrote 15, reads 20"},
+                 {29, 2, "buzzer (block byte 29): wrote 1, reads 2"},
+                 {8, 0, "prefix (block byte 8): wrote 32, reads 0"},
+                 {30, 0, "capslock (block byte 30): wrote 1, reads 0"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.difference);
+        pty[0]->withReader([&](sim::ReaderModel& r) {
+            r.faults().storedByte = sim::Faults::ByteChange{c.index, c.value};
+        });
+        const Run write = run({"write", file, "--verify", "--reader",
+                               "/dev/../" + pty[0]->slavePath().substr(1), "--json"});
+        EXPECT_EQ(write.status, 2) << write.out << write.err;
+        EXPECT_NE(write.err.find("verify: the reader holds other settings than written:\n  "),
+                  std::string::npos)
+            << write.err;
+        const QJsonArray differences = write.json()["differences"].toArray();
+        ASSERT_EQ(differences.size(), 1) << write.out;
+        EXPECT_EQ(differences[0].toString().toStdString(), c.difference);
+        EXPECT_EQ(write.json()["outcome"].toString(), "failed");
+    }
+    // COM3 is a revision A reader, which keeps no Caps Lock byte: it says so and passes.
+    const Run revisionA = run({"--reader", "com3", "write", "--verify", file});
+    EXPECT_EQ(revisionA.status, 0) << revisionA.out << revisionA.err;
+    EXPECT_NE(revisionA.out.find("revision A keeps no Caps Lock setting"), std::string::npos);
+}
 
-    const Run write = run({"write", file, "--verify", "--reader",
-                           "/dev/../" + pty[0]->slavePath().substr(1), "--json"});
-    EXPECT_EQ(write.status, 2) << write.out << write.err;
-    EXPECT_NE(write.err.find("verify: the reader holds other settings than written:\n  "),
+// Records what the operations do to the port below the command line.
+class RecordingPort final : public SerialPort {
+  public:
+    explicit RecordingPort(SerialPort& port) : port_(port) {}
+    std::vector<std::string> events;
+
+    void setCommPort(int port) override { port_.setCommPort(port); }
+    [[nodiscard]] int commPort() const override { return port_.commPort(); }
+    SerialFailure setSettings(std::string_view settings) override {
+        return port_.setSettings(settings);
+    }
+    [[nodiscard]] std::string_view settings() const override { return port_.settings(); }
+    void setInputMode(int mode) override { port_.setInputMode(mode); }
+    [[nodiscard]] bool isOpen() const override { return port_.isOpen(); }
+    SerialFailure open() override {
+        events.emplace_back("open");
+        return port_.open();
+    }
+    void close() override {
+        events.emplace_back("close");
+        port_.close();
+    }
+    SerialFailure inBufferCount(int& count) override { return port_.inBufferCount(count); }
+    void discardInput() override { port_.discardInput(); }
+    void discardOutput() override { port_.discardOutput(); }
+    SerialFailure output(std::span<const std::uint8_t> bytes) override {
+        events.push_back("out " + std::to_string(bytes.size()));
+        return port_.output(bytes);
+    }
+    SerialFailure input(std::vector<std::uint8_t>& bytes) override { return port_.input(bytes); }
+    void waitForInput(std::chrono::nanoseconds maxWait) override { port_.waitForInput(maxWait); }
+    void setReceiveHandler(std::function<void()> handler) override {
+        port_.setReceiveHandler(std::move(handler));
+    }
+
+  private:
+    SerialPort& port_;
+};
+
+TEST_F(Bench, WriteVerifyHoldsTheReaderUntilItIsReadBack) {
+    const std::string file = settingsFile(testing::EditedSettings());  // moves it to 115200
+    RecordingPort recorded(serial);
+    const Run write = runOn(recorded, {"--reader", "com2", "write", "--verify", file});
+    ASSERT_EQ(write.status, 0) << write.out << write.err;
+    const auto& events = recorded.events;
+    const auto written = std::ranges::find(events, "out 36");  // the settings frame
+    const auto readBack = std::ranges::find(events, "out 5");  // the read request
+    ASSERT_TRUE(written != events.end() && readBack > written);
+    EXPECT_EQ(std::count(written, readBack, "close"), 0) << "let go between write and read-back";
+    EXPECT_EQ(events.back(), "close");
+    EXPECT_FALSE(serial.isOpen());
+
+    // The same over USB, where the HID binding holds the device while it is open.
+    EXPECT_EQ(run({"--reader", "usb:SN-A", "write", "--verify", file}).status, 0);
+}
+
+TEST_F(Bench, TheRecipeAccountsForEveryPlace) {
+    const std::string file = settingsFile(ReaderSettings{});
+    QtSerialPort other;  // another program holds COM1; COM4 is silent
+    other.setCommPort(1);
+    ASSERT_EQ(other.open(), SerialFailure::None);
+
+    const Run ids = run({"list", "--ids"});
+    EXPECT_EQ(ids.status, 2) << "a reader may be where list could not look";
+    EXPECT_EQ(ids.out, "usb:SN-A\nusb:SN-B\ncom2\ncom3\n");
+    EXPECT_NE(ids.err.find("rq4720-cli: not probed: com1 (" + pty[0]->slavePath() + "): busy"),
               std::string::npos)
-        << write.err;
-    const QJsonArray differences = write.json()["differences"].toArray();
-    ASSERT_EQ(differences.size(), 1) << write.out;
-    EXPECT_EQ(write.json()["outcome"].toString(), "failed");
+        << ids.err;
+
+    // The recipe: every place of list --json, one write each, one JSON line each.
+    std::map<std::string, QJsonObject> log;
+    for (const QJsonValue place : run({"list", "--json"}).json()["places"].toArray()) {
+        const std::string id = place.toObject()["id"].toString().toStdString();
+        log[id] = run({"--reader", id, "--json", "write", "--verify", file}).json();
+    }
+    ASSERT_EQ(log.size(), 6u);
+    for (const auto& [id, record] : log) {
+        SCOPED_TRACE(id);
+        const std::string problem = record["problem"].toString().toStdString();
+        if (id == "com1") {
+            EXPECT_EQ(record["outcome"].toString(), "not-found");
+            EXPECT_TRUE(problem.starts_with("busy: held by ")) << problem;
+        } else if (id == "com4") {
+            EXPECT_EQ(record["outcome"].toString(), "not-found");
+            EXPECT_EQ(problem, "no answer at any rate");
+        } else {
+            EXPECT_EQ(record["outcome"].toString(), "done");
+        }
+    }
+    other.close();
+
+    // Without --reader the reason the search passed a reader over is in the record too.
+    ::setenv("RQ4720_SERIAL_PORTS", pty[0]->slavePath().c_str(), 1);
+    ASSERT_EQ(other.open(), SerialFailure::None);
+    NoHidLibrary noUsb;
+    QtSerialPort fresh;  // tells each port's reason once in 15 s
+    const std::vector<std::string_view> words = {"--json", "version"};
+    std::ostringstream out;
+    std::ostringstream err;
+    std::istringstream in;
+    Console console{out, err, in, false, false};
+    const Run unplaced{RunCommandLine(words, {noUsb, fresh, clock, nullptr}, console), out.str(),
+                       err.str()};
+    EXPECT_EQ(unplaced.status, 1);
+    EXPECT_NE(unplaced.json()["problem"].toString().toStdString().find("busy: held by "),
+              std::string::npos)
+        << unplaced.out;
+    EXPECT_NE(unplaced.err.find("rq4720-cli: serial port "), std::string::npos) << unplaced.err;
 }
 
 TEST_F(Bench, ASecondProgramIsToldTheReaderIsBusy) {
@@ -190,6 +339,63 @@ TEST_F(Bench, ASecondProgramIsToldTheReaderIsBusy) {
     first = ExclusiveHold();
     EXPECT_EQ(second.take(node), ExclusiveHold::Result::Held);
     EXPECT_EQ(first.take(dir.file("missing")), ExclusiveHold::Result::Unavailable);
+}
+
+// A reader's texts, a device's name and an argument may hold anything; a terminal shows
+// them and obeys none, and every JSON line is valid UTF-8.
+class HostileBench : public Bench {
+  protected:
+    HostileBench() : Bench("V\x1b]0;owned\x07\x1b[2J\r\nX\x81", "SN\x1b[2J\xff") {}
+
+    // Text a terminal shows without obeying it: valid UTF-8, no control character but
+    // the line ends.
+    static bool Harmless(const std::string& text) {
+        const QString decoded = QString::fromUtf8(text);
+        return decoded.toUtf8().toStdString() == text &&
+               std::ranges::none_of(decoded, [](QChar c) {
+                   return (c.unicode() < 0x20 && c != u'\n') ||
+                          (c.unicode() >= 0x7F && c.unicode() <= 0x9F);
+               });
+    }
+    static bool ValidJson(const std::string& text) {
+        QJsonParseError error{};
+        QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+        return error.error == QJsonParseError::NoError &&
+               QString::fromUtf8(text).toUtf8().toStdString() == text;
+    }
+};
+
+TEST_F(HostileBench, TextsReachNoTerminalRawAndJsonStaysValid) {
+    const std::string where = "com\x1b[2J\n\xff";
+    const struct {
+        std::vector<std::string> words;
+        bool terminal;
+        const char* shown;  // a piece of what the terminal shows instead
+    } cases[] = {
+        {{"--reader", "com1", "version"}, true, "V\\x1b]0;owned\\x07\\x1b[2J\\x0d\\x0aX\\x81"},
+        {{"list"}, true, "usb:SN\\x1b[2J\\xff"},
+        {{"--reader", where, "version"}, true, "at 'com\\x1b[2J\\x0a\\xff': no such"},
+        {{"--reader", "com1", "--json", "version"}, false, nullptr},
+        {{"list", "--json"}, false, nullptr},
+        {{"--reader", where, "--json", "version"}, false, nullptr},
+        {{"--reader", "usb:SN\x1b[2J\xff", "--json", "version"}, false, nullptr},
+        {{"--bogus\x1b[2J\xff", "version"}, true, "unknown option '--bogus\\x1b[2J\\xff'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.words.front() + " " + c.words.back());
+        const Run result = run(c.words, c.terminal);
+        EXPECT_TRUE(Harmless(result.err)) << result.err;
+        if (c.shown != nullptr) {
+            EXPECT_TRUE(Harmless(result.out)) << result.out;
+            EXPECT_NE((result.out + result.err).find(c.shown), std::string::npos)
+                << result.out << result.err;
+        } else {
+            EXPECT_TRUE(ValidJson(result.out)) << result.out;
+        }
+    }
+    // The JSON keeps the reader's text whole, escaped as JSON escapes it.
+    EXPECT_EQ(run({"--reader", "com1", "--json", "version"}).json()["version"].toString(),
+              QString::fromUtf8("V\x1b]0;owned\x07\x1b[2J\r\nX\u0081 SN0001"));
 }
 
 }  // namespace
