@@ -32,6 +32,10 @@ struct NodeAccess {
 struct StaleLock {
     std::string file;
     long pid = 0;
+    std::string device;
+    // The port was also left in exclusive use (TIOCEXCL stays on a terminal whose other
+    // side lives on), which only root gets past and clears.
+    bool exclusive = false;
 };
 
 struct NodeDiagnosis {

@@ -117,15 +117,19 @@ std::string HolderInLockFiles(const std::string& path) {
 }
 
 // A lock file whose process is gone keeps every program that honours it out, for good.
-// Removed where this user may; otherwise the one left is returned.
-std::optional<StaleLock> ClearStaleLocks(const std::string& path) {
-    std::optional<StaleLock> left;
+// Removed where this user may. Returns the first such file; `removed` says whether it went.
+std::optional<StaleLock> ClearStaleLocks(const std::string& path, bool& removed) {
+    std::optional<StaleLock> first;
+    removed = true;
     for (const LockFile& lock : LockFilesOf(path)) {
-        if (lock.pid > 0 && !Runs(lock.pid) && ::unlink(lock.file.c_str()) != 0 && !left) {
-            left = StaleLock{lock.file.string(), lock.pid};
+        if (lock.pid > 0 && !Runs(lock.pid)) {
+            removed = removed && ::unlink(lock.file.c_str()) == 0;
+            if (!first) {
+                first = StaleLock{lock.file.string(), lock.pid, path, false};
+            }
         }
     }
-    return left;
+    return first;
 }
 
 std::string UserName(uid_t uid) {
@@ -249,8 +253,17 @@ NodeDiagnosis DiagnoseDeviceNode(const std::string& path) {
                 diagnosis.access = AccessOf(path);
                 return diagnosis;
             }
-            case EBUSY:  // a terminal another program opened with TIOCEXCL
-                return {NodeState::Busy, std::strerror(errno), HolderOf(path)};
+            case EBUSY: {  // a terminal another program opened with TIOCEXCL
+                NodeDiagnosis busy{NodeState::Busy, std::strerror(errno), HolderOf(path)};
+                bool removed = false;
+                if (busy.holder.empty()) {
+                    if (auto stale = ClearStaleLocks(path, removed)) {
+                        busy.stale = std::move(*stale);
+                        busy.stale.exclusive = true;
+                    }
+                }
+                return busy;
+            }
             default:
                 return {NodeState::Failed, std::strerror(errno), {}};
         }
@@ -264,9 +277,10 @@ NodeDiagnosis DiagnoseDeviceNode(const std::string& path) {
     if (std::string holder = HolderInLockFiles(path); !holder.empty()) {
         return {NodeState::Busy, {}, std::move(holder)};
     }
-    if (const std::optional<StaleLock> stale = ClearStaleLocks(path)) {
+    bool removed = false;
+    if (std::optional<StaleLock> stale = ClearStaleLocks(path, removed); stale && !removed) {
         NodeDiagnosis diagnosis{NodeState::Busy, {}, {}};
-        diagnosis.stale = *stale;
+        diagnosis.stale = std::move(*stale);
         return diagnosis;
     }
     NodeDiagnosis usable;
@@ -315,11 +329,17 @@ std::string DescribeProblem(const NodeDiagnosis& diagnosis, bool usb) {
         case NodeState::NoPermission:
             return PermissionAdvice(diagnosis.access, usb);
         case NodeState::Busy:
-            if (!diagnosis.stale.file.empty()) {
-                const std::string pid = std::to_string(diagnosis.stale.pid);
-                return "busy: the lock file " + diagnosis.stale.file + " names pid " + pid +
+            if (const StaleLock& stale = diagnosis.stale; !stale.file.empty()) {
+                const std::string pid = std::to_string(stale.pid);
+                if (stale.exclusive) {
+                    return "busy: left in exclusive use by pid " + pid + " (lock file " +
+                           stale.file + "), which no longer runs; root clears it by opening " +
+                           "the port once: " + Sudo() + "rq4720-cli --reader " + stale.device +
+                           " version";
+                }
+                return "busy: the lock file " + stale.file + " names pid " + pid +
                        ", which no longer runs; only its owner or root may remove it: " +
-                       Sudo() + "rm " + diagnosis.stale.file;
+                       Sudo() + "rm " + stale.file;
             }
             return "busy: held by " +
                    (diagnosis.holder.empty() ? std::string("another program") : diagnosis.holder);

@@ -127,12 +127,16 @@ TEST(DeviceDiagnosis, AStaleLockIsClearedALiveOneNamesItsHolder) {
         EXPECT_EQ(diagnosis.state, NodeState::Usable);
         EXPECT_FALSE(fs::exists(dir / "LCK..ttyQ9"));
     }
-    diagnosis.stale = {(dir / "LCK..ttyQ9").string(), gone};
-    diagnosis.state = NodeState::Busy;
-    const std::string problem = DescribeProblem(diagnosis, false);
+    // As another user (who may not remove root's file) would see it.
+    diagnosis = {NodeState::Busy, {}, {}};
+    diagnosis.stale = {(dir / "LCK..ttyQ9").string(), gone, node.string(), false};
+    std::string problem = DescribeProblem(diagnosis, false);
     EXPECT_NE(problem.find("names pid " + std::to_string(gone) + ", which no longer runs"),
               std::string::npos);
     EXPECT_TRUE(problem.ends_with("rm " + (dir / "LCK..ttyQ9").string())) << problem;
+    diagnosis.stale.exclusive = true;  // the terminal also refuses to open (EBUSY)
+    problem = DescribeProblem(diagnosis, false);
+    EXPECT_TRUE(problem.ends_with("rq4720-cli --reader " + node.string() + " version")) << problem;
 
     if (oldTmp != nullptr) {
         ::setenv("TMPDIR", savedTmp.c_str(), 1);
