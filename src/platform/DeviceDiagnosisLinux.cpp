@@ -103,8 +103,14 @@ std::vector<LockFile> LockFilesOf(const std::string& path) {
     return found;
 }
 
+// A zombie (killed, not yet reaped) holds no file any more.
 bool Runs(long pid) {
-    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+    if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM)) {
+        return false;
+    }
+    const std::string stat = FirstLine(fs::path("/proc") / std::to_string(pid) / "stat");
+    const auto end = stat.rfind(')');
+    return end == std::string::npos || stat.substr(end).rfind(") Z", 0) != 0;
 }
 
 std::string HolderInLockFiles(const std::string& path) {
