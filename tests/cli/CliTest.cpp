@@ -168,6 +168,7 @@ TEST_F(Cli, ExitStatusSaysHowTheCommandEnded) {
     const std::string sample = dir.file("sample.bin");
     WriteBytes(sample, std::string(image.begin(), image.end()));
     const auto refusesDataByte60 = [](sim::ReaderModel& r) {
+        r = sim::ReaderModel(r.config());  // a new one: the flash before left it erased
         r.faults().flashAck = sim::Faults::FlashAnswer{3 + 60, 0x00};
     };
 
@@ -198,8 +199,13 @@ TEST_F(Cli, ExitStatusSaysHowTheCommandEnded) {
         {{"-x", "version"}, {}, true, 64, "unknown option '-x'\n"},
         {{"read", "--raw"}, {}, true, 64, "only monitor writes the reader's bytes (--raw)\n"},
         {{"program"}, {}, true, 64, "unknown command 'program'\n"},
-        // Last, as it leaves the reader erased: the failure text starts a line of its own
-        // after the progress dots.
+        // Last, as they leave the reader erased: the failure text starts a line of its own
+        // before the first dot and after the progress dots.
+        {{"flash", sample, "--yes"},
+         [](sim::ReaderModel& r) { r.faults().flashAck = sim::Faults::FlashAnswer{3 + 2, 0}; },
+         true,
+         2,
+         "Writing:\n[0] ACK receive error, Flash abort! \n"},
         {{"flash", sample, "--yes"},
          refusesDataByte60,
          true,
