@@ -184,7 +184,8 @@ int RunList(const Arguments& line, HidLibrary& hid, HidInventory& inventory, Clo
         std::size_t idWidth = 0;
         std::size_t deviceWidth = 0;
         for (const Finding& finding : findings) {
-            columns.emplace_back(shown(finding.report.place.id), shown(finding.report.place.device));
+            columns.emplace_back(shown(finding.report.place.id),
+                                 shown(finding.report.place.device));
             idWidth = std::max(idWidth, text::CharacterCount(columns.back().first));
             deviceWidth = std::max(deviceWidth, text::CharacterCount(columns.back().second));
         }

@@ -20,10 +20,10 @@
 #include "cli/ReaderList.h"
 #include "cli/SettingsListing.h"
 #include "cli/SignalShield.h"
-#include "firmware/UpdateFirmware.h"
-#include "link/OnePlace.h"
 #include "core/NoDevices.h"
 #include "core/Text.h"
+#include "firmware/UpdateFirmware.h"
+#include "link/OnePlace.h"
 #include "platform/DeviceDiagnosis.h"
 #include "platform/DeviceReports.h"
 #include "platform/QtSerialPort.h"
@@ -42,7 +42,8 @@ constexpr std::string_view kNotStarted =
 
 int BadUsage(Console& console, std::string_view problem) {
     // The problem may quote an argument, which may hold anything.
-    console.err << "rq4720-cli: " << text::TerminalSafe(problem) << "\n" << UsageText() << std::flush;
+    console.err << "rq4720-cli: " << text::TerminalSafe(problem) << "\n"
+                << UsageText() << std::flush;
     return kExitBadUsage;
 }
 
@@ -165,10 +166,9 @@ class Session {
                                   com != 0 ? static_cast<SerialPort&>(port) : noPort,
                                   ctx_.clock};
         const auto written = EncodeSettings(settings_);
-        const std::vector<std::uint8_t> reply =
-            ReadSettingsFromReader(readBack) == Outcome::Done
-                ? text::EncodeCp1252(state_.ReplyText).bytes
-                : std::vector<std::uint8_t>{};
+        const std::vector<std::uint8_t> reply = ReadSettingsFromReader(readBack) == Outcome::Done
+                                                    ? text::EncodeCp1252(state_.ReplyText).bytes
+                                                    : std::vector<std::uint8_t>{};
         const std::size_t start = kReadSettingsReplyHeader.size();
         if (reply.size() < start + kSettingsBlockLength ||
             !std::holds_alternative<SettingsBlock>(written)) {
@@ -277,7 +277,8 @@ std::string NotFoundProblem(const std::optional<ReaderPlace>& place, Console& co
     const std::string problem = DescribeProblem(diagnosis, place->link == ReaderPlace::Link::Usb);
     // The bindings have told a busy or forbidden device already.
     if (told.empty()) {
-        console.err << "rq4720-cli: " << text::TerminalSafe(place->id + " (" + place->device + "): " + problem)
+        console.err << "rq4720-cli: "
+                    << text::TerminalSafe(place->id + " (" + place->device + "): " + problem)
                     << "\n"
                     << std::flush;
     }
@@ -324,8 +325,8 @@ int RunReaderCommand(const Arguments& line, Devices devices, Console& console) {
                            place && place->link == ReaderPlace::Link::Serial ? place->comPort : 0);
     SerialPort& serial = place ? static_cast<SerialPort&>(onePort) : keptSerial;
 
-    Session session(line, {hid, serial, devices.clock, devices.inventory}, hid, keptHid,
-                    keptSerial, inventory, console);
+    Session session(line, {hid, serial, devices.clock, devices.inventory}, hid, keptHid, keptSerial,
+                    inventory, console);
     int status = kExitFailed;
     try {
         status = session.run();

@@ -117,7 +117,8 @@ std::string TerminalSafe(std::string_view text) {
     for (std::size_t pos = 0; pos < text.size();) {
         const std::size_t start = pos;
         const char32_t cp = NextCodePoint(text, pos);
-        const bool malformed = cp == kReplacement && text.substr(start, pos - start) != "\xEF\xBF\xBD";
+        const bool malformed =
+            cp == kReplacement && text.substr(start, pos - start) != "\xEF\xBF\xBD";
         if (malformed || (cp < 0x20 && cp != U'\t') || (cp >= 0x7F && cp <= 0x9F)) {
             char escaped[8];
             const auto value = malformed ? static_cast<unsigned char>(text[start]) : cp;

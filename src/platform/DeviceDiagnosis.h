@@ -22,10 +22,10 @@ struct NodeAccess {
     std::string path;
     std::string owner;  // user and group names (numbers where the system has no name)
     std::string group;
-    unsigned mode = 0;          // the permission bits, 0600
-    bool root = false;          // this program runs as root
-    bool inGroup = false;       // this process has the node's group
-    bool groupListed = false;   // the group lists this user, who has not logged in since
+    unsigned mode = 0;         // the permission bits, 0600
+    bool root = false;         // this program runs as root
+    bool inGroup = false;      // this process has the node's group
+    bool groupListed = false;  // the group lists this user, who has not logged in since
 };
 
 // A lock file that names a process which no longer runs (one killed, or a crash).
@@ -44,10 +44,10 @@ struct NodeDiagnosis {
         : state(state_), reason(std::move(reason_)), holder(std::move(holder_)) {}
 
     NodeState state = NodeState::Usable;
-    std::string reason;  // the system's words, for Failed
-    std::string holder;  // Busy: "rq4720-cli (pid 4711)" where the system can tell
-    NodeAccess access;   // NoPermission
-    StaleLock stale;     // Busy because of a stale lock this user may not remove
+    std::string reason;    // the system's words, for Failed
+    std::string holder;    // Busy: "rq4720-cli (pid 4711)" where the system can tell
+    NodeAccess access;     // NoPermission
+    StaleLock stale;       // Busy because of a stale lock this user may not remove
     bool terminal = true;  // Usable: a serial port is a terminal; a file or FIFO is none
 };
 

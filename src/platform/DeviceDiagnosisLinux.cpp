@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -79,7 +79,8 @@ struct LockFile {
 };
 
 std::vector<LockFile> LockFilesOf(const std::string& path) {
-    std::string relative = path.starts_with("/dev/") ? path.substr(5) : fs::path(path).filename().string();
+    std::string relative =
+        path.starts_with("/dev/") ? path.substr(5) : fs::path(path).filename().string();
     std::ranges::replace(relative, '/', '_');
     std::vector<std::string> names = {"LCK.." + relative};
     if (const std::string base = fs::path(path).filename().string(); base != relative) {
@@ -169,8 +170,8 @@ bool GroupListsUser(gid_t gid) {
     }
     const std::string name = user->pw_name;
     const group* entry = ::getgrgid(gid);
-    for (char** member = entry != nullptr ? entry->gr_mem : nullptr; member != nullptr && *member != nullptr;
-         ++member) {
+    for (char** member = entry != nullptr ? entry->gr_mem : nullptr;
+         member != nullptr && *member != nullptr; ++member) {
         if (name == *member) {
             return true;
         }
@@ -315,8 +316,9 @@ std::string PermissionAdvice(const NodeAccess& access, bool usb) {
     }
     // Neither the group (or only root's) nor others may: the node itself must change.
     if (usb) {
-        return node + ": the udev rule gives the reader to the user at the seat: " +
-               RuleInstallCommand() + ", then plug the reader in again";
+        return node +
+               ": the udev rule gives the reader to the user at the seat: " + RuleInstallCommand() +
+               ", then plug the reader in again";
     }
     return node + ": give it to the group dialout (" + sudo + "chgrp dialout " + access.path +
            " && " + sudo + "chmod 660 " + access.path +
@@ -344,8 +346,8 @@ std::string DescribeProblem(const NodeDiagnosis& diagnosis, bool usb) {
                            " version";
                 }
                 return "busy: the lock file " + stale.file + " names pid " + pid +
-                       ", which no longer runs; only its owner or root may remove it: " +
-                       Sudo() + "rm " + stale.file;
+                       ", which no longer runs; only its owner or root may remove it: " + Sudo() +
+                       "rm " + stale.file;
             }
             return "busy: held by " +
                    (diagnosis.holder.empty() ? std::string("another program") : diagnosis.holder);
@@ -378,7 +380,8 @@ std::vector<std::string> SetupNotes(std::span<const std::string> serialDevices,
     if (ModemManagerRuns(base / "proc")) {
         notes.emplace_back(
             "ModemManager is running: it probes serial adapters as they appear and holds them "
-            "meanwhile; where no modem is used: " + Sudo() + "systemctl disable --now ModemManager");
+            "meanwhile; where no modem is used: " +
+            Sudo() + "systemctl disable --now ModemManager");
     }
     for (const std::string& device : serialDevices) {
         std::error_code error;

@@ -13,7 +13,9 @@ std::string HolderOf(const std::string& /*path*/) {
 }
 
 std::string DescribeProblem(const NodeDiagnosis& diagnosis, bool usb) {
-    return diagnosis.state == NodeState::Usable ? (usb ? "no answer to the handshake" : "no answer at any rate") : "does not open";
+    return diagnosis.state == NodeState::Usable
+               ? (usb ? "no answer to the handshake" : "no answer at any rate")
+               : "does not open";
 }
 
 std::string PermissionAdvice(const NodeAccess& /*access*/, bool /*usb*/) {

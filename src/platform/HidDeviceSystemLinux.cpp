@@ -44,7 +44,7 @@ std::string OpenFailureReason(const std::string& path, const std::string& hidapi
     }
     std::string reason = std::strerror(error);
     if (error == EACCES || error == EPERM) {
-        reason += " (install packaging/70-rq4720.rules, see README)";
+        reason += " (the udev rule lets the user at the seat in; rq4720-cli list tells the fix)";
     }
     return reason;
 }

@@ -165,9 +165,8 @@ std::uint8_t HidapiLibrary::HidDevice_Open(HidDeviceRef& device, std::uint32_t d
     }
 
     const HidDeviceRef reference = nextReference();
-    devices_.emplace(reference,
-                     OpenDevice{std::move(hold), std::move(handle), path,
-                                layout.value_or(HidReportLayout{})});
+    devices_.emplace(reference, OpenDevice{std::move(hold), std::move(handle), path,
+                                           layout.value_or(HidReportLayout{})});
     device = reference;
     return kHidSuccess;
 }

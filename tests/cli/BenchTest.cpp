@@ -351,8 +351,7 @@ class HostileBench : public Bench {
     // the line ends.
     static bool Harmless(const std::string& text) {
         const QString decoded = QString::fromUtf8(text);
-        return decoded.toUtf8().toStdString() == text &&
-               std::ranges::none_of(decoded, [](QChar c) {
+        return decoded.toUtf8().toStdString() == text && std::ranges::none_of(decoded, [](QChar c) {
                    return (c.unicode() < 0x20 && c != u'\n') ||
                           (c.unicode() >= 0x7F && c.unicode() <= 0x9F);
                });

@@ -202,7 +202,9 @@ TEST_F(Cli, ExitStatusSaysHowTheCommandEnded) {
         // Last, as they leave the reader erased: the failure text starts a line of its own
         // before the first dot and after the progress dots.
         {{"flash", sample, "--yes"},
-         [](sim::ReaderModel& r) { r.faults().flashAck = sim::Faults::FlashAnswer{3 + 2, 0}; },
+         [](sim::ReaderModel& r) {
+             r.faults().flashAck = sim::Faults::FlashAnswer{3 + 2, 0};
+         },
          true,
          2,
          "Writing:\n[0] ACK receive error, Flash abort! \n"},

@@ -39,7 +39,8 @@ TEST(DeviceDiagnosis, NotesExplainAMissingReader) {
     EXPECT_TRUE(notes[1].starts_with("ModemManager is running"));
     EXPECT_EQ(notes[2],
               "/dev/ttyUSB0: the adapter's latency timer is 16 ms, which slows every answer: "
-              "echo 1 | " + sudo + "tee /sys/bus/usb-serial/devices/ttyUSB0/latency_timer");
+              "echo 1 | " +
+                  sudo + "tee /sys/bus/usb-serial/devices/ttyUSB0/latency_timer");
 
     Write(root / "usr/lib/udev/rules.d/70-rq4720.rules", "");
     fs::remove_all(root / "proc");
@@ -92,8 +93,8 @@ TEST(DeviceDiagnosis, PermissionAdviceFitsTheNode) {
         {"uucp", "uucp", 0666, false, false, false, false, ", which lets you in"},
     };
     for (const auto& c : cases) {
-        const NodeAccess access{"/dev/x", c.owner, c.group, c.mode, c.root, c.inGroup,
-                                c.groupListed};
+        const NodeAccess access{"/dev/x", c.owner,   c.group,      c.mode,
+                                c.root,   c.inGroup, c.groupListed};
         char mode[8];
         std::snprintf(mode, sizeof mode, "%04o", c.mode);
         const std::string expected = std::string("no permission: /dev/x is ") + c.owner + ":" +
