@@ -4,6 +4,8 @@
 #include <ostream>
 #include <string>
 
+#include "core/Text.h"
+
 namespace rq::cli {
 namespace {
 
@@ -13,11 +15,32 @@ std::string_view Trimmed(std::string_view text) {
     return end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1);
 }
 
+// A box's text names files and shows the image's version text, which may hold anything:
+// each of its lines is shown terminal-safe.
+std::string Shown(std::string_view text) {
+    std::string shown;
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        shown += text::TerminalSafe(line);
+        if (end == std::string_view::npos) {
+            break;
+        }
+        shown += '\n';
+        text.remove_prefix(end + 1);
+    }
+    return shown;
+}
+
 }  // namespace
 
 DialogAnswer ConsoleDialogs::messageBox(std::string_view prompt, std::string_view title, DialogIcon,
                                         DialogButtons buttons) {
-    console_.err << (title.empty() ? kApplicationTitle : title) << ": " << Trimmed(prompt) << '\n';
+    console_.err << Shown(title.empty() ? kApplicationTitle : title) << ": "
+                 << Shown(Trimmed(prompt)) << '\n';
     if (buttons == DialogButtons::Ok) {
         console_.err.flush();
         return DialogAnswer::Ok;

@@ -379,6 +379,7 @@ TEST_F(HostileBench, TextsReachNoTerminalRawAndJsonStaysValid) {
         {{"--reader", where, "--json", "version"}, false, nullptr},
         {{"--reader", "usb:SN\x1b[2J\xff", "--json", "version"}, false, nullptr},
         {{"--bogus\x1b[2J\xff", "version"}, true, "unknown option '--bogus\\x1b[2J\\xff'"},
+        {{"write", dir.file("\x1b[2J.kxs")}, true, "\\x1b[2J.kxs not found!"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.words.front() + " " + c.words.back());
