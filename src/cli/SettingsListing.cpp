@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <span>
-#include <sstream>
 
 namespace rq::cli {
 namespace {
@@ -95,21 +94,6 @@ QJsonObject SettingsJson(const ReaderSettings& s) {
             {"baud", JsonText(ListText(BaudNames, s.baudCode))},
             {"ps2kblock", s.ps2KbLock},
             {"capslock", s.capsLock}};
-}
-
-std::vector<std::string> SettingsDifferences(const ReaderSettings& written,
-                                             const ReaderSettings& read) {
-    std::istringstream wrote(ListSettings(written));
-    std::istringstream reads(ListSettings(read));
-    std::vector<std::string> differences;
-    for (std::string ours, theirs; std::getline(wrote, ours) && std::getline(reads, theirs);) {
-        if (ours != theirs) {
-            const std::size_t equals = ours.find(" = ");
-            differences.push_back(ours.substr(0, equals) + ": wrote " + ours.substr(equals + 3) +
-                                  ", reads " + theirs.substr(equals + 3));
-        }
-    }
-    return differences;
 }
 
 }  // namespace rq::cli

@@ -20,10 +20,6 @@ namespace rq::cli {
 // switches as true or false.
 [[nodiscard]] QJsonObject SettingsJson(const ReaderSettings& settings);
 
-// The keys whose values differ, each as "key: wrote VALUE, reads VALUE".
-[[nodiscard]] std::vector<std::string> SettingsDifferences(const ReaderSettings& written,
-                                                           const ReaderSettings& read);
-
 // The bytes of the settings block the reader stores that differ from those written, each
 // as "key (block byte N): wrote V, reads V". Byte for byte, so also a byte the decoding
 // would map back to the value written (a delimiter 9 reads as 4) or ignore (the padding
