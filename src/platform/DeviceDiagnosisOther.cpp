@@ -13,7 +13,15 @@ std::string HolderOf(const std::string& /*path*/) {
 }
 
 std::string DescribeProblem(const NodeDiagnosis& diagnosis, bool /*usb*/) {
-    return diagnosis.state == NodeState::Usable ? "opens, but no reader answered" : "does not open";
+    switch (diagnosis.state) {
+        case NodeState::Usable:
+            return "opens, but no reader answered";
+        case NodeState::Busy:
+            return "busy: held by " +
+                   (diagnosis.holder.empty() ? std::string("another program") : diagnosis.holder);
+        default:
+            return "does not open";
+    }
 }
 
 std::vector<std::string> SetupNotes(std::span<const std::string> /*serialDevices*/,
