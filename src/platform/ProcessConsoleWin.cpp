@@ -1,8 +1,10 @@
 // The console and the command line of Windows programs.
+// windows.h first: the other system headers build on it.
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
 
 #include <cstdio>
 #include <memory>

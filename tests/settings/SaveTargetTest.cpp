@@ -78,9 +78,10 @@ TEST(SaveTargets, WhatIsNoDiskFileIsRefusedAndNothingIsWritten) {
     const testing::TempDir dir;
     std::vector<Target> targets = {{dir.path().string(), "not a file"}};
 #ifdef _WIN32
+    const std::u8string folder = dir.path().u8string();  // the program's paths are UTF-8
     for (const char* name : {"nul.kxs", "com1.kxs", "con", "lpt1.txt", "NUL .kxs", "com1.kxs.",
                              "COM\xC2\xB9.kxs", "conout$", "a:b.kxs"}) {
-        targets.push_back({dir.file(name), "not a file"});
+        targets.push_back({std::string(folder.begin(), folder.end()) + "\\" + name, "not a file"});
     }
 #else
     const std::string fifo = dir.file("pipe.kxs");
