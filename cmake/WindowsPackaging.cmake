@@ -40,6 +40,8 @@ target_link_options(rq4720-cli-launcher PRIVATE -municode -static)
 rq_strict_warnings(rq4720-cli-launcher)
 install(TARGETS rq4720-cli-launcher RUNTIME DESTINATION bin)
 
+# The NSIS commands below reach the script as they are written here.
+set(CPACK_VERBATIM_VARIABLES ON)
 set(CPACK_GENERATOR NSIS ZIP)
 set(CPACK_PACKAGE_NAME rq4720-tool)
 set(CPACK_PACKAGE_VENDOR "RQ-4720 tool developers")
@@ -52,7 +54,8 @@ set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "RQ-4720 Tool")
 set(CPACK_PACKAGE_EXECUTABLES rq4720-tool "RQ-4720 Tool")
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_DISPLAY_NAME "RQ-4720 Tool ${PROJECT_VERSION}")
-set(CPACK_NSIS_PACKAGE_NAME "RQ-4720 Tool ${PROJECT_VERSION}")
+# The installer's title and the Start-menu folder, which so stays one across versions.
+set(CPACK_NSIS_PACKAGE_NAME "RQ-4720 Tool")
 set(CPACK_NSIS_MUI_ICON ${RQ_WINDOWS_ICON})
 set(CPACK_NSIS_MUI_UNIICON ${RQ_WINDOWS_ICON})
 # The icon "Apps & features" shows beside the uninstall entry.
