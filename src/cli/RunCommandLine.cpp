@@ -15,11 +15,11 @@
 #include "cli/ProgressBar.h"
 #include "cli/ReaderList.h"
 #include "cli/SettingsListing.h"
-#include "cli/SignalShield.h"
 #include "firmware/UpdateFirmware.h"
 #include "link/OnePlace.h"
 #include "platform/DeviceDiagnosis.h"
 #include "platform/QtSerialPort.h"
+#include "platform/SignalShield.h"
 #include "protocol/ReaderOperations.h"
 #include "settings/SettingsFile.h"
 

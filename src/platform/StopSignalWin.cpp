@@ -7,9 +7,9 @@
 #include <QMetaObject>
 #include <QObject>
 
-#include "cli/StopSignal.h"
+#include "platform/StopSignal.h"
 
-namespace rq::cli {
+namespace rq {
 
 struct StopSignal::Watch {
     std::function<void()> onStop;
@@ -55,4 +55,4 @@ StopSignal::~StopSignal() {
     ::ReleaseSRWLockExclusive(&gLock);
 }
 
-}  // namespace rq::cli
+}  // namespace rq

@@ -8,9 +8,9 @@
 #include <array>
 #include <cstring>
 
-#include "cli/SignalShield.h"
+#include "platform/SignalShield.h"
 
-namespace rq::cli {
+namespace rq {
 namespace {
 
 SRWLOCK gLock = SRWLOCK_INIT;
@@ -57,4 +57,4 @@ SignalShield::~SignalShield() {
     Store({});
 }
 
-}  // namespace rq::cli
+}  // namespace rq
