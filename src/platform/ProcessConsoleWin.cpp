@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "core/Text.h"
@@ -54,11 +55,25 @@ bool IsConsole(int fd) {
     return IsConsoleHandle(reinterpret_cast<HANDLE>(::_get_osfhandle(fd)));
 }
 
+namespace {
+
+UINT gShellCodePage = 0;
+
+void RestoreCodePage() {
+    ::SetConsoleOutputCP(gShellCodePage);
+}
+
+}  // namespace
+
 void PrepareConsoleOutput() {
     // The code page belongs to the console, shared with the shell: only set when ours is
-    // a console at all.
-    if (IsConsole(1) || IsConsole(2)) {
-        ::SetConsoleOutputCP(CP_UTF8);
+    // a console at all, and given back at the end, as the shell's other programs expect
+    // theirs.
+    if ((IsConsole(1) || IsConsole(2)) && gShellCodePage == 0) {
+        gShellCodePage = ::GetConsoleOutputCP();
+        if (gShellCodePage != 0 && ::SetConsoleOutputCP(CP_UTF8)) {
+            std::atexit(RestoreCodePage);
+        }
     }
     EnableEscapeSequences(::GetStdHandle(STD_OUTPUT_HANDLE));
     EnableEscapeSequences(::GetStdHandle(STD_ERROR_HANDLE));
