@@ -175,9 +175,11 @@ std::optional<FileWriteResult> ReplaceByNewFile(const std::wstring& target, bool
         // The old file already lies under the backup name and the new one could not take
         // its place: the old one goes back.
         if (!::MoveFileExW(backupPath.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+            const int moveError = LastError();
+            ::DeleteFileW(tempPath.c_str());  // the program still holds the new settings
             const std::u16string backup(backupPath.begin(), backupPath.end());
-            return FileWriteResult{LastError(), "The old contents of the file were left in " +
-                                                    text::FromUtf16(backup) + "."};
+            return FileWriteResult{moveError, "The old contents of the file were left in " +
+                                                  text::FromUtf16(backup) + "."};
         }
     }
     // Otherwise (in use, refused, not supported, ERROR_UNABLE_TO_MOVE_REPLACEMENT) the
