@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdlib>
 #else
 #include <unistd.h>
 
@@ -15,6 +16,8 @@
 #endif
 
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "platform/ProcessConsole.h"
 
@@ -67,6 +70,41 @@ TEST(ProcessConsole, OnlyATerminalIsAConsole) {
     ::close(pipe[0]);
     ::close(pipe[1]);
 }
+
+#ifdef _WIN32
+// Names beyond the ANSI code page arrive as '?' in argv; the wide command line keeps them.
+// The test starts itself again with two such names and the child compares what arrives.
+TEST(ProcessConsole, ArgumentsBeyondTheCodePageArriveAsUtf8) {
+    const std::vector<std::string> names = {
+        "Pr\xC3\xBC"
+        "fung.kxs",
+        "\xD0\xA2\xD0\xB5\xD1\x81\xD1\x82.kxs"};
+    if (std::getenv("RQ_ARGUMENTS_CHILD") != nullptr) {
+        const std::vector<std::string> arguments = Utf8Arguments(__argc, __argv);
+        ASSERT_GE(arguments.size(), 2u);
+        EXPECT_EQ(std::vector<std::string>(arguments.end() - 2, arguments.end()), names);
+        return;
+    }
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring line = std::wstring(L"\"") + self +
+                        L"\" --gtest_filter=ProcessConsole.ArgumentsBeyond* Pr\u00FCfung.kxs "
+                        L"\u0422\u0435\u0441\u0442.kxs";
+    ::SetEnvironmentVariableW(L"RQ_ARGUMENTS_CHILD", L"1");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    ASSERT_TRUE(::CreateProcessW(self, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                 &startup, &child));
+    ::SetEnvironmentVariableW(L"RQ_ARGUMENTS_CHILD", nullptr);
+    ::WaitForSingleObject(child.hProcess, 60'000);
+    DWORD status = 1;
+    ::GetExitCodeProcess(child.hProcess, &status);
+    ::CloseHandle(child.hThread);
+    ::CloseHandle(child.hProcess);
+    EXPECT_EQ(status, 0u);
+}
+#endif
 
 }  // namespace
 }  // namespace rq
