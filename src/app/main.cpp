@@ -8,6 +8,7 @@
 #include "app/CommandLine.h"
 #include "app/Form1.h"
 #include "platform/HidapiLibrary.h"
+#include "platform/ProcessConsole.h"
 #include "platform/QtSerialPort.h"
 #include "platform/SteadyClock.h"
 
@@ -27,7 +28,9 @@ int main(int argc, char* argv[]) {
         early.action == Action::Help || early.action == Action::Version) {
         const std::string text =
             early.action == Action::Help ? rq::app::UsageText() : rq::app::VersionText();
+        rq::UseParentConsole();  // a window program has no console of its own on Windows
         std::fputs(text.c_str(), stdout);
+        std::fflush(stdout);
         return 0;
     }
 
@@ -35,6 +38,7 @@ int main(int argc, char* argv[]) {
     // No application display name: the desktop would append it to the window title.
     const rq::app::CommandLine line = ReadArguments(argc, argv);
     if (line.action == Action::BadUsage) {
+        rq::UseParentConsole();
         std::fprintf(stderr, "rq4720-tool: unknown option '%s'\n%s", line.unknown.c_str(),
                      rq::app::UsageText().c_str());
         return rq::app::kBadUsageExitStatus;

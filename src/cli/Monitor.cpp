@@ -6,9 +6,9 @@
 #include <ostream>
 
 #include "cli/ExitStatus.h"
-#include "cli/StopSignal.h"
 #include "link/SerialLink.h"
 #include "link/UsbLink.h"
+#include "platform/StopSignal.h"
 #include "testmode/CommunicationTest.h"
 
 namespace rq::cli {

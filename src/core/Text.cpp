@@ -146,6 +146,23 @@ std::u16string ToUtf16(std::string_view utf8) {
     return result;
 }
 
+std::string FromUtf16(std::u16string_view utf16) {
+    std::string result;
+    result.reserve(utf16.size());
+    for (std::size_t i = 0; i < utf16.size(); ++i) {
+        const char32_t unit = utf16[i];
+        const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+        if (high && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
+            result += ToUtf8(0x10000 + ((unit - 0xD800) << 10) + (utf16[++i] - 0xDC00));
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            result += ToUtf8(U'\uFFFD');
+        } else {
+            result += ToUtf8(unit);
+        }
+    }
+    return result;
+}
+
 std::size_t CharacterCount(std::string_view utf8) {
     std::size_t count = 0;
     for (std::size_t pos = 0; pos < utf8.size(); ++count) {

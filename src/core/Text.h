@@ -19,6 +19,9 @@ namespace rq::text {
 [[nodiscard]] std::string ToUtf8(char32_t codePoint);
 // UTF-16, as the wide calls of Windows take names; malformed bytes become U+FFFD.
 [[nodiscard]] std::u16string ToUtf16(std::string_view utf8);
+// UTF-8 of a UTF-16 text such as a Windows name, which may hold a surrogate without its
+// partner (NTFS allows it): that one becomes U+FFFD instead of failing the conversion.
+[[nodiscard]] std::string FromUtf16(std::u16string_view utf16);
 
 // Number of characters (code points) of a UTF-8 text.
 [[nodiscard]] std::size_t CharacterCount(std::string_view utf8);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <type_traits>
 
 #include "core/Text.h"
 
@@ -18,8 +19,15 @@ fs::path ToPath(std::string_view bytes) {
 }
 
 std::string FromPath(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
+    if constexpr (std::is_same_v<fs::path::value_type, wchar_t>) {
+        // A Windows name may hold a lone surrogate, on which u8string() throws: it is
+        // listed with U+FFFD (and then names no file, which opening it reports).
+        const auto& wide = path.native();
+        return text::FromUtf16(std::u16string(wide.begin(), wide.end()));
+    } else {
+        const std::u8string text = path.u8string();
+        return std::string(text.begin(), text.end());
+    }
 }
 
 char Lower(char c) {
@@ -113,11 +121,6 @@ std::string ParentDirectory(const std::string& directory) {
         return directory;
     }
     return FromPath(path.parent_path());
-}
-
-std::string CurrentDirectory() {
-    std::error_code error;
-    return FromPath(fs::current_path(error));
 }
 
 std::string NearestReadableDirectory(const std::string& directory) {

@@ -26,8 +26,6 @@ struct DirectoryListing {
 
 // The directory above `directory`; a root is its own parent.
 [[nodiscard]] std::string ParentDirectory(const std::string& directory);
-// The process's current directory.
-[[nodiscard]] std::string CurrentDirectory();
 // `directory` when it can be read, else its nearest ancestor that can ("/" at the last).
 [[nodiscard]] std::string NearestReadableDirectory(const std::string& directory);
 

@@ -7,13 +7,14 @@
 #include "core/StatusLog.h"
 #include "filemanager/DirectoryListing.h"
 #include "filemanager/MountedVolumes.h"
+#include "platform/UserFolders.h"
 
 namespace rq {
 
 FileManager::FileManager(ProgramState& state, StatusLog& log, Dialogs& dialogs,
                          std::function<void()> bringBackMainWindow)
     : FileManager(state, log, dialogs, std::move(bringBackMainWindow), MountedVolumeRoots,
-                  CurrentDirectory()) {}
+                  FileManagerStartDirectory()) {}
 
 FileManager::FileManager(ProgramState& state, StatusLog& log, Dialogs& dialogs,
                          std::function<void()> bringBackMainWindow, Form2::VolumeSource volumes,

@@ -13,9 +13,15 @@ std::string HolderOf(const std::string& /*path*/) {
 }
 
 std::string DescribeProblem(const NodeDiagnosis& diagnosis, bool usb) {
-    return diagnosis.state == NodeState::Usable
-               ? (usb ? "no answer to the handshake" : "no answer at any rate")
-               : "does not open";
+    switch (diagnosis.state) {
+        case NodeState::Usable:
+            return usb ? "no answer to the handshake" : "no answer at any rate";
+        case NodeState::Busy:
+            return "busy: held by " +
+                   (diagnosis.holder.empty() ? std::string("another program") : diagnosis.holder);
+        default:
+            return "does not open";
+    }
 }
 
 std::string PermissionAdvice(const NodeAccess& /*access*/, bool /*usb*/) {

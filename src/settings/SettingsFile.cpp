@@ -6,9 +6,9 @@
 #include <string>
 
 #include "core/Dialogs.h"
+#include "core/FileAccess.h"
 #include "core/StatusLog.h"
 #include "core/Text.h"
-#include "settings/SettingsFileIo.h"
 #include "settings/SettingsFileReader.h"
 
 namespace rq {
@@ -68,6 +68,16 @@ const std::array<LoadStep, 12> kLoadSteps = {{
     {"[CAPSLOCK]",
      [](ReaderSettings& s, const SettingsField& f) { s.capsLock = f.number().isExactlyOne(); }},
 }};
+
+// The field reader's view of an open file.
+class FileSource final : public ByteSource {
+  public:
+    explicit FileSource(InputFile& file) : file_(file) {}
+    std::size_t read(std::span<std::uint8_t> buffer) override { return file_.read(buffer); }
+
+  private:
+    InputFile& file_;
+};
 
 void ShowError(Dialogs& dialogs, const std::string& prompt) {
     dialogs.messageBox(prompt, "Error", DialogIcon::Stop, DialogButtons::Ok);
@@ -189,7 +199,8 @@ Outcome LoadSettingsFile(std::string_view path, ReaderSettings& settings, Status
     log.appendLine("Settings file: " + pathText + " opened.");
 
     // A read at the end keeps the previous field current; the steps then work on it.
-    SettingsFieldReader reader(*file, kMaxSettingsFileBytes);
+    FileSource source(*file);
+    SettingsFieldReader reader(source, kMaxSettingsFileBytes);
     for (std::size_t i = 0; i < kLoadSteps.size(); ++i) {
         const LoadStep& step = kLoadSteps[i];
         reader.next();
@@ -244,7 +255,11 @@ Outcome SaveSettingsFile(std::string_view path, const ReaderSettings& settings, 
         ShowError(dialogs, failure);
         return Outcome::BadInput;
     }
-    if (ReplaceFileContents(std::string(path), file.bytes) != 0) {
+    if (const FileWriteResult written = ReplaceFileContents(std::string(path), file.bytes);
+        written.error != 0) {
+        if (!written.detail.empty()) {
+            log.appendLine(written.detail);
+        }
         ShowError(dialogs, failure);
         return Outcome::BadInput;
     }

@@ -48,6 +48,12 @@ TEST(Utf8, CountsAndCutsByCharacterNotByte) {
     EXPECT_EQ(CharacterCount("a\xFF\xE2\x82"), 4u);
     // UTF-16 for Windows' wide calls: a surrogate pair past U+FFFF, U+FFFD for bad bytes.
     EXPECT_EQ(ToUtf16(text + "\xF0\x9F\x94\x91\xFF"), u"\u00E9t\u00E9 \u20AC12345\U0001F511\uFFFD");
+    // Back from a Windows name: pairs join, a lone surrogate (either half, at the end or
+    // before another character) becomes U+FFFD.
+    const char16_t name[] = {u'a', 0xD83D, 0xDD11, 0xD800, u'b', 0xDC00, 0xD83D};
+    EXPECT_EQ(FromUtf16(std::u16string_view(name, 7)),
+              "a\xF0\x9F\x94\x91\xEF\xBF\xBD"
+              "b\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 TEST(NumberFormats, HexCapitalsAndDecimalWithBlank) {

@@ -237,5 +237,23 @@ TEST(DirectoryListing, PatternsIgnoreCaseAndHiddenEntriesAreLeftOut) {
     std::filesystem::remove_all(dir);
 }
 
+#ifdef _WIN32
+// NTFS takes any UTF-16 units in a name, a surrogate without its partner too; such a
+// name is listed with U+FFFD rather than ending the program.
+TEST(DirectoryListing, NameWithALoneSurrogateIsListedWithAReplacement) {
+    const auto dir = std::filesystem::temp_directory_path() / "rq-surrogate-test";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::wstring name = {L'a', static_cast<wchar_t>(0xD800), L'.', L'k', L'x', L's'};
+    if (!std::ofstream(dir / name)) {
+        GTEST_SKIP() << "this file system takes no such name";
+    }
+    std::ofstream(dir / "b.kxs") << "x";
+    EXPECT_EQ(ListMatchingFiles(dir.string(), "*.kxs").names,
+              (std::vector<std::string>{"a\xEF\xBF\xBD.kxs", "b.kxs"}));
+    std::filesystem::remove_all(dir);
+}
+#endif
+
 }  // namespace
 }  // namespace rq

@@ -213,8 +213,12 @@ ChildSave SaveInChildAs(uid_t user, const std::string& target) {
         SaveSettingsFile(target, ReaderSettings{}, log, dialogs);
         const bool ok = dialogs.shown.empty() &&
                         log.lines() == std::vector<std::string>{"Settings saved ok to : " + target};
-        const bool box = log.lines().empty() && dialogs.shown.size() == 1 &&
-                         dialogs.shown[0].prompt == "Save settings to file " + target + " Error!!";
+        // A target that is no file is named as such in a status line before the box.
+        const bool box =
+            (log.lines().empty() ||
+             (log.lines().size() == 1 && log.lines()[0].find("not a file") != std::string::npos)) &&
+            dialogs.shown.size() == 1 &&
+            dialogs.shown[0].prompt == "Save settings to file " + target + " Error!!";
         ::_exit(ok ? kSavedOk : box ? kErrorBox : kOtherReport);
     }
     int status = 0;

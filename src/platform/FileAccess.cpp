@@ -1,6 +1,6 @@
 // The input file's reading, the same on every system; opening it and replacing a file
-// are in SettingsFilePosix.cpp and SettingsFileWin.cpp.
-#include "settings/SettingsFileIo.h"
+// are in FileAccessPosix.cpp and FileAccessWin.cpp.
+#include "core/FileAccess.h"
 
 #include <unistd.h>
 

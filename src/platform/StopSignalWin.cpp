@@ -1,15 +1,15 @@
 // Ctrl-C and Ctrl-Break in the Windows console. The system calls the handler on a thread
-// of its own; it only queues the stop for the event loop of the main thread.
+// of its own, at any moment, also while the main thread ends the watch: the handler
+// reaches the watch only under a lock that the destructor takes before the watch is
+// freed, and only queues the stop for the event loop of the main thread.
 #include <windows.h>
 
 #include <QMetaObject>
 #include <QObject>
 
-#include <atomic>
+#include "platform/StopSignal.h"
 
-#include "cli/StopSignal.h"
-
-namespace rq::cli {
+namespace rq {
 
 struct StopSignal::Watch {
     std::function<void()> onStop;
@@ -18,16 +18,21 @@ struct StopSignal::Watch {
 
 namespace {
 
-std::atomic<StopSignal::Watch*> gWatch{nullptr};
+// Static and trivially destroyed: still there for a handler that runs while the program
+// ends.
+SRWLOCK gLock = SRWLOCK_INIT;
+StopSignal::Watch* gWatch = nullptr;
 
 BOOL WINAPI OnConsoleEvent(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
         return FALSE;  // closing the console ends the program as usual
     }
-    if (StopSignal::Watch* watch = gWatch.load()) {
+    ::AcquireSRWLockShared(&gLock);
+    if (StopSignal::Watch* watch = gWatch) {
         QMetaObject::invokeMethod(
             &watch->receiver, [watch] { watch->onStop(); }, Qt::QueuedConnection);
     }
+    ::ReleaseSRWLockShared(&gLock);
     return TRUE;
 }
 
@@ -35,13 +40,19 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 
 StopSignal::StopSignal(std::function<void()> onStop) : watch_(std::make_unique<Watch>()) {
     watch_->onStop = std::move(onStop);
+    ::AcquireSRWLockExclusive(&gLock);
     gWatch = watch_.get();
+    ::ReleaseSRWLockExclusive(&gLock);
     ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
 StopSignal::~StopSignal() {
     ::SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
+    // A handler already running finishes its queueing first; the queued call dies with
+    // the receiver.
+    ::AcquireSRWLockExclusive(&gLock);
     gWatch = nullptr;
+    ::ReleaseSRWLockExclusive(&gLock);
 }
 
-}  // namespace rq::cli
+}  // namespace rq

@@ -1,4 +1,4 @@
-#include "cli/StopSignal.h"
+#include "platform/StopSignal.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -9,7 +9,7 @@
 #include <csignal>
 #include <system_error>
 
-namespace rq::cli {
+namespace rq {
 namespace {
 
 std::atomic<int> gWakeFd{-1};
@@ -60,4 +60,4 @@ StopSignal::~StopSignal() {
     ::close(watch_->pipe[1]);
 }
 
-}  // namespace rq::cli
+}  // namespace rq

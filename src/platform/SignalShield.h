@@ -3,7 +3,7 @@
 #include <memory>
 #include <string_view>
 
-namespace rq::cli {
+namespace rq {
 
 // While it lives, Ctrl-C (SIGINT), SIGTERM and SIGHUP do not end the program; each only
 // prints the notice (once set) on standard error, and a closed output (SIGPIPE) is
@@ -26,4 +26,4 @@ class SignalShield {
     std::unique_ptr<Previous> previous_;
 };
 
-}  // namespace rq::cli
+}  // namespace rq

@@ -1,11 +1,11 @@
-#include "cli/SignalShield.h"
+#include "platform/SignalShield.h"
 
 #include <unistd.h>
 
 #include <atomic>
 #include <csignal>
 
-namespace rq::cli {
+namespace rq {
 namespace {
 
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
@@ -53,4 +53,4 @@ SignalShield::~SignalShield() {
     gNotice = nullptr;
 }
 
-}  // namespace rq::cli
+}  // namespace rq

@@ -1,4 +1,4 @@
-// Opening and replacing settings files with the POSIX calls.
+// Opening and replacing files with the POSIX calls.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -10,8 +10,9 @@
 #include <cstdlib>
 #include <random>
 
-#include "settings/FileDescriptor.h"
-#include "settings/SettingsFileIo.h"
+#include "core/FileAccess.h"
+#include "core/Text.h"
+#include "platform/FileDescriptor.h"
 
 namespace rq {
 namespace {
@@ -27,6 +28,23 @@ std::string DirectoryOf(const std::string& path) {
 std::string NameOf(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A target that is no regular file: a device (writing into /dev/ttyS0 or a printer
+// would send the settings to it), a pipe or socket (whoever reads it takes them), a
+// directory. Nothing is written to it, and the status line says what it is.
+std::optional<FileWriteResult> Refusal(const std::string& path, mode_t mode) {
+    if (S_ISREG(mode)) {
+        return std::nullopt;
+    }
+    const char* kind = S_ISDIR(mode)                    ? "a directory"
+                       : S_ISFIFO(mode)                 ? "a pipe"
+                       : S_ISSOCK(mode)                 ? "a socket"
+                       : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
+                                                        : "no regular file";
+    return FileWriteResult{
+        S_ISDIR(mode) ? EISDIR : EINVAL,
+        text::PathForDisplay(path) + " is " + kind + ", not a file: nothing was written to it."};
 }
 
 // Judged with the effective user, who does the writing.
@@ -113,17 +131,17 @@ bool TakeOverGroupAndMode(int fd, const struct stat& old) {
     return ::fchmod(fd, old.st_mode & 07777) == 0;
 }
 
-// Writes, flushes to the disk and closes; 0 or the error number of the failing step.
+// Writes, flushes to the disk and closes a regular file; 0 or the error number of the
+// failing step. The descriptor is closed in every case when this returns.
 int WriteFlushAndClose(Descriptor& fd, std::span<const std::uint8_t> bytes) {
-    struct stat info {};
-    if (!WriteAll(fd.get(), bytes) || ::fstat(fd.get(), &info) != 0) {
-        return errno;
+    int error = 0;
+    if (!WriteAll(fd.get(), bytes) || ::fsync(fd.get()) != 0) {
+        error = errno;
     }
-    // Only files keep what is flushed; a device or pipe needs no flush.
-    if (S_ISREG(info.st_mode) && ::fsync(fd.get()) != 0) {
-        return errno;
+    if (::close(fd.release()) != 0 && error == 0) {
+        error = errno;
     }
-    return ::close(fd.release()) == 0 ? 0 : errno;
+    return error;
 }
 
 // Makes the rename itself durable; a failure here no longer endangers any contents.
@@ -163,7 +181,7 @@ std::optional<int> ReplaceByRename(const RenameTarget& target,
     return 0;
 }
 
-int WriteInPlace(const std::string& path, std::span<const std::uint8_t> bytes) {
+FileWriteResult WriteInPlace(const std::string& path, std::span<const std::uint8_t> bytes) {
     // An existing file is opened without O_CREAT, which the kernel may refuse for another
     // user's file in a sticky directory; non-blocking, so that a pipe without a reader
     // fails instead of hanging the window.
@@ -174,13 +192,22 @@ int WriteInPlace(const std::string& path, std::span<const std::uint8_t> bytes) {
     }
     Descriptor fd(raw);
     if (fd.get() < 0) {
-        return errno;
+        return {errno, {}};
+    }
+    // What the name led to once open: a device put there after the first look is refused
+    // all the same (opening it wrote nothing; O_TRUNC leaves devices and pipes alone).
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) {
+        return {errno, {}};
+    }
+    if (auto refusal = Refusal(path, info.st_mode)) {
+        return *refusal;
     }
     const int flags = ::fcntl(fd.get(), F_GETFL);
     if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        return errno;
+        return {errno, {}};
     }
-    return WriteFlushAndClose(fd, bytes);
+    return {WriteFlushAndClose(fd, bytes), {}};
 }
 
 }  // namespace
@@ -205,10 +232,17 @@ std::optional<InputFile> InputFile::open(const std::string& path, int& error) {
     return InputFile(fd.release());
 }
 
-int ReplaceFileContents(const std::string& path, std::span<const std::uint8_t> bytes) {
+FileWriteResult ReplaceFileContents(const std::string& path, std::span<const std::uint8_t> bytes) {
+    // Judged before anything is opened: opening a serial device raises its modem lines.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        if (auto refusal = Refusal(path, info.st_mode)) {
+            return *refusal;
+        }
+    }
     if (const auto target = RenameTargetFor(path)) {
         if (const auto result = ReplaceByRename(*target, bytes)) {
-            return *result;
+            return {*result, {}};
         }
     }
     return WriteInPlace(path, bytes);

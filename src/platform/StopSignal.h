@@ -3,7 +3,7 @@
 #include <functional>
 #include <memory>
 
-namespace rq::cli {
+namespace rq {
 
 // While it lives, SIGINT (Ctrl-C) and SIGTERM run `onStop` from the event loop instead of
 // ending the program, so the communication test is ended as the window's "End Test"
@@ -22,4 +22,4 @@ class StopSignal {
     std::unique_ptr<Watch> watch_;
 };
 
-}  // namespace rq::cli
+}  // namespace rq
