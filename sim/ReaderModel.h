@@ -46,6 +46,9 @@ class ReaderModel {
     [[nodiscard]] std::uint64_t busSession() const { return busSession_; }
     [[nodiscard]] std::optional<Duration> nextInputReportTime() const;
     std::optional<TimedReport> takeInputReport();
+    // Plugged in again after its cable was pulled: what was on its way is lost, and a
+    // reader caught in its flash loader starts that afresh (its program stays erased).
+    void replug(Duration now);
     // Reports that were sent while no host listened are lost.
     void dropInputReportsUntil(Duration time);
 

@@ -35,6 +35,18 @@ std::optional<TimedReport> ReaderModel::takeInputReport() {
     return report;
 }
 
+void ReaderModel::replug(Duration now) {
+    advance(now);
+    ++busSession_;
+    usbOut_.clear();
+    usbFrame_.clear();
+    if (mode_ == Mode::Flash) {
+        usbFlash_ = UsbFlash::AwaitCommand;
+        image_.clear();
+    }
+    trace("plugged in again");
+}
+
 void ReaderModel::dropInputReportsUntil(Duration time) {
     while (!usbOut_.empty() && usbOut_.front().at <= time) {
         usbOut_.pop_front();

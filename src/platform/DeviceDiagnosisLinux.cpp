@@ -158,7 +158,8 @@ std::string DescribeProblem(const NodeDiagnosis& diagnosis, bool usb) {
             return "no such device";
         case NodeState::NoPermission:
             return usb ? "no permission: install the udev rule (packaging/70-rq4720.rules, see "
-                         "README), then plug the reader in again"
+                         "README), then plug the reader in again; without a desktop seat, also "
+                         "join the group plugdev"
                        : "no permission: join the group dialout (sudo usermod -aG dialout "
                          "$USER), then log in again";
         case NodeState::Busy:
