@@ -25,15 +25,14 @@ std::string ImageCheck::verdict(const Bytes& received) const {
         return "flash complete, " + length;
     }
     if (received == expected_) {
-        return "flash complete, the image received is " + path_ + ", " + length +
-               ", byte for byte";
+        return "flash complete, the image received is " + path_ + ", " + length + ", byte for byte";
     }
     std::size_t at = 0;
     while (at < received.size() && at < expected_.size() && received[at] == expected_[at]) {
         ++at;
     }
-    return "flash complete, but the image received (" + length + ") differs from " + path_ +
-           " (" + std::to_string(expected_.size()) + " bytes) at byte " + std::to_string(at);
+    return "flash complete, but the image received (" + length + ") differs from " + path_ + " (" +
+           std::to_string(expected_.size()) + " bytes) at byte " + std::to_string(at);
 }
 
 }  // namespace rq::sim

@@ -42,7 +42,7 @@ struct Request {
 };
 
 // One event read from /dev/uhid. hidraw hands an unnumbered output report over with the
-// 0 the host put in front of it; a report without it is taken as the bare payload.
+// 0 the host put in front of it, which a USB device would not see: it is dropped.
 // Control requests are refused: the reader has no feature reports.
 [[nodiscard]] Request Handle(const uhid_event& event);
 
