@@ -1,5 +1,6 @@
 #include "ImageCheck.h"
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -19,7 +20,14 @@ std::optional<ImageCheck> ImageCheck::Load(const std::string& path) {
     return check;
 }
 
-std::string ImageCheck::verdict(const Bytes& received) const {
+std::string ImageCheck::verdict(const Bytes& received, Duration transfer) const {
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, " (image frames: %.3f s)",
+                  std::chrono::duration<double>(transfer).count());
+    return describe(received) + seconds;
+}
+
+std::string ImageCheck::describe(const Bytes& received) const {
     const std::string length = std::to_string(received.size()) + " bytes";
     if (path_.empty()) {
         return "flash complete, " + length;

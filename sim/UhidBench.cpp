@@ -37,9 +37,10 @@ int RunUhidReaders(const SimOptions& options, int signalFd) {
                                     .replugAfter = std::chrono::seconds(1),
                                     .onImage = {}};
             const std::string name = serial;
-            setup.onImage = [name, &check](const Bytes& image) {
+            setup.onImage = [name, &check](const Bytes& image, Duration transfer) {
                 const std::lock_guard lock(outputMutex);
-                std::cout << "rq4720-sim: " << name << ": " << check->verdict(image) << std::endl;
+                std::cout << "rq4720-sim: " << name << ": " << check->verdict(image, transfer)
+                          << std::endl;
             };
             const auto config = BenchReaderConfig(options.config, i, options.count);
             readers.push_back(

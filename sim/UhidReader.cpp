@@ -142,7 +142,7 @@ void UhidReader::run() {
             if (model_.flashComplete() && model_.erases() != erasesReported_) {
                 erasesReported_ = model_.erases();
                 if (setup_.onImage) {
-                    setup_.onImage(model_.image());
+                    setup_.onImage(model_.image(), model_.imageTime());
                 }
             }
             if (const auto next = model_.nextInputReportTime(); next && onBus_) {

@@ -28,7 +28,7 @@ class UhidReader {
         std::optional<int> unplugAfterFrames;
         Duration replugAfter = std::chrono::seconds(1);
         // Called on the reader's thread when a flash has delivered the whole image.
-        std::function<void(const Bytes& image)> onImage;
+        std::function<void(const Bytes& image, Duration transfer)> onImage;
     };
 
     // Throws std::system_error when /dev/uhid cannot be opened.

@@ -190,7 +190,8 @@ int main(int argc, char** argv) {
                 readers[i]->withReader([&](ReaderModel& model) {
                     if (model.flashComplete() && model.erases() != erasesReported[i]) {
                         erasesReported[i] = model.erases();
-                        std::cout << "rq4720-sim: " << check->verdict(model.image()) << std::endl;
+                        std::cout << "rq4720-sim: "
+                                  << check->verdict(model.image(), model.imageTime()) << std::endl;
                     }
                 });
             }

@@ -16,6 +16,8 @@
 namespace rq::sim::uhid {
 namespace {
 
+using namespace std::chrono_literals;
+
 TEST(UhidReports, DescriptorsAreWhatTheToolLooksFor) {
     // The tool wants 9-byte input and output reports (ID 0 and 8 bytes) on the vendor
     // interface, and passes over the keyboard.
@@ -131,13 +133,17 @@ TEST(ImageCheck, SaysWhereTheImageDiffers) {
     const auto check = ImageCheck::Load(path);
     ASSERT_TRUE(check);
     const auto bytes = [](std::string text) { return Bytes(text.begin(), text.end()); };
-    EXPECT_NE(check->verdict(bytes("ABCDEF")).find("6 bytes, byte for byte"), std::string::npos);
-    EXPECT_NE(check->verdict(bytes("ABCxEF")).find("differs from " + path + " (6 bytes) at byte 3"),
+    EXPECT_NE(check->verdict(bytes("ABCDEF"), 1500ms)
+                  .find("6 bytes, byte for byte (image frames: 1.500 s)"),
               std::string::npos);
-    EXPECT_NE(check->verdict(bytes("ABCDE")).find("at byte 5"), std::string::npos);
-    EXPECT_NE(check->verdict(bytes("ABCDEFG")).find("(7 bytes) differs"), std::string::npos);
+    EXPECT_NE(
+        check->verdict(bytes("ABCxEF"), {}).find("differs from " + path + " (6 bytes) at byte 3"),
+        std::string::npos);
+    EXPECT_NE(check->verdict(bytes("ABCDE"), {}).find("at byte 5"), std::string::npos);
+    EXPECT_NE(check->verdict(bytes("ABCDEFG"), {}).find("(7 bytes) differs"), std::string::npos);
     EXPECT_FALSE(ImageCheck::Load(path + ".missing"));
-    EXPECT_EQ(ImageCheck::Load("")->verdict(bytes("AB")), "flash complete, 2 bytes");
+    EXPECT_EQ(ImageCheck::Load("")->verdict(bytes("AB"), 20ms),
+              "flash complete, 2 bytes (image frames: 0.020 s)");
 }
 
 }  // namespace
