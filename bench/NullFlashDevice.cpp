@@ -4,7 +4,9 @@
 // tool's flash is measured (tests/drivers). Prints the seconds of the data phase (first
 // data frame to the end-of-image answer) and of the whole flash.
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -50,6 +52,27 @@ bool Frame(std::span<const std::uint8_t> bytes, int timeoutMs) {
            Answer(timeoutMs);
 }
 
+// Low-latency mode, as the tool asks for it (the adapter passes each byte on at once),
+// and off again at the end, as the tool leaves it.
+struct LowLatency {
+    LowLatency() {
+        if (::ioctl(fd, TIOCGSERIAL, &serial) == 0 && (serial.flags & ASYNC_LOW_LATENCY) == 0) {
+            serial.flags |= ASYNC_LOW_LATENCY;
+            turnedOn = ::ioctl(fd, TIOCSSERIAL, &serial) == 0;
+        }
+    }
+    ~LowLatency() {
+        if (turnedOn) {
+            serial.flags &= ~ASYNC_LOW_LATENCY;
+            ::ioctl(fd, TIOCSSERIAL, &serial);
+        }
+    }
+    LowLatency(const LowLatency&) = delete;
+    LowLatency& operator=(const LowLatency&) = delete;
+    serial_struct serial{};
+    bool turnedOn = false;
+};
+
 double Since(Steady::time_point start) {
     return std::chrono::duration<double>(Steady::now() - start).count();
 }
@@ -68,6 +91,7 @@ int main(int argc, char** argv) {
         std::perror("rq4720-null-flash");
         return 1;
     }
+    const LowLatency lowLatency;
     const Steady::time_point start = Steady::now();
     const auto erase = rq::EraseRequest();
     ::write(fd, erase.data(), erase.size());
