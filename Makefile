@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 GENERATOR ?= Ninja
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: deps build run test test-asan fuzz screenshot demo bench bench-production package clean \
+.PHONY: deps build run test test-asan test-drivers fuzz screenshot demo bench bench-production package clean \
 	windows test-windows package-windows
 
 deps:
@@ -30,6 +30,12 @@ test-asan: deps
 	    LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
 	    UBSAN_OPTIONS=print_stacktrace=1 \
 	    ctest --output-on-failure -j $(JOBS)
+
+# The tool through the real drivers in a QEMU guest: a virtual USB reader on hidraw
+# (rq4720-sim --usb, uhid) and QEMU's FTDI USB-serial adapter (tests/drivers/run).
+test-drivers: build
+	@scripts/install-deps --with-drivers
+	tests/drivers/run $(BUILD_DIR)
 
 # Every fuzz target for FUZZ_SECONDS (default 60) with clang's libFuzzer.
 FUZZ_SECONDS ?= 60

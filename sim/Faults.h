@@ -22,6 +22,10 @@ struct Faults {
     // the USB bus for good, or its serial adapter is unplugged.
     std::optional<int> vanishAfterFrames;
 
+    // USB readers on the machine's bus (rq4720-sim --usb): after this many frames the
+    // cable is pulled, and put back a second later.
+    std::optional<int> unplugAfterFrames;
+
     // One reply byte replaced, counted as on the wire: on USB the input reports back to
     // back, report IDs included (the write acknowledgement's 0xAA is byte 6); on RS232
     // the bytes as sent.

@@ -165,6 +165,13 @@ Bytes ReaderModel::identifyAnswer() const {
     return faults_.identifyReply.value_or(IdentifyReply(config_.revision));
 }
 
+void ReaderModel::noteImageFrame(Duration now) {
+    if (image_.empty()) {
+        firstImageFrame_ = now;
+    }
+    lastImageFrame_ = now;
+}
+
 void ReaderModel::finishFlash() {
     flashComplete_ = true;
     mode_ = Mode::Application;

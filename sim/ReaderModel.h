@@ -46,6 +46,9 @@ class ReaderModel {
     [[nodiscard]] std::uint64_t busSession() const { return busSession_; }
     [[nodiscard]] std::optional<Duration> nextInputReportTime() const;
     std::optional<TimedReport> takeInputReport();
+    // Plugged in again after its cable was pulled: what was on its way is lost, and a
+    // reader caught in its flash loader starts that afresh (its program stays erased).
+    void replug(Duration now);
     // Reports that were sent while no host listened are lost.
     void dropInputReportsUntil(Duration time);
 
@@ -79,6 +82,9 @@ class ReaderModel {
     // The image received by the last flash, so far.
     [[nodiscard]] const Bytes& image() const { return image_; }
     [[nodiscard]] bool flashComplete() const { return flashComplete_; }
+    // From the first image frame of the last flash to its last one, as the reader saw
+    // them: the transfer's own time, without the search, erase and restart.
+    [[nodiscard]] Duration imageTime() const { return lastImageFrame_ - firstImageFrame_; }
     // The length announced on USB (0 before the length report).
     [[nodiscard]] std::size_t announcedLength() const { return announcedLength_; }
     [[nodiscard]] int framesReceived() const { return frames_; }
@@ -107,6 +113,7 @@ class ReaderModel {
     void erase(std::span<const std::uint8_t> frame, Link link, Duration now);
     [[nodiscard]] Bytes identifyAnswer() const;
     void finishFlash();
+    void noteImageFrame(Duration now);
 
     // Frame length from its first bytes: 0 = need more bytes, nullopt = not a frame start.
     [[nodiscard]] std::optional<std::size_t> usbFrameLength(std::span<const std::uint8_t>) const;
@@ -137,6 +144,8 @@ class ReaderModel {
     Bytes image_;
     std::size_t announcedLength_ = 0;
     bool flashComplete_ = false;
+    Duration firstImageFrame_{};
+    Duration lastImageFrame_{};
 
     int frames_ = 0;
     int erases_ = 0;

@@ -148,6 +148,7 @@ void ReaderModel::handleSerialFlashFrame(std::span<const std::uint8_t> frame, Du
         case SerialFlash::Data:
             if (frame[1] == kFlashDataMark) {
                 if (flashAnswer(at, kFlashDataBaud) == kFlashAck) {
+                    noteImageFrame(at);
                     image_.push_back(frame[0]);
                 }
                 return;

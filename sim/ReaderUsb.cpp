@@ -35,6 +35,18 @@ std::optional<TimedReport> ReaderModel::takeInputReport() {
     return report;
 }
 
+void ReaderModel::replug(Duration now) {
+    advance(now);
+    ++busSession_;
+    usbOut_.clear();
+    usbFrame_.clear();
+    if (mode_ == Mode::Flash) {
+        usbFlash_ = UsbFlash::AwaitCommand;
+        image_.clear();
+    }
+    trace("plugged in again");
+}
+
 void ReaderModel::dropInputReportsUntil(Duration time) {
     while (!usbOut_.empty() && usbOut_.front().at <= time) {
         usbOut_.pop_front();
@@ -148,6 +160,7 @@ void ReaderModel::handleUsbFlashFrame(std::span<const std::uint8_t> frame, Durat
         case UsbFlash::Data: {
             // The last block is padded; only the announced length is kept.
             const std::size_t take = std::min(args.size(), announcedLength_ - image_.size());
+            noteImageFrame(now);
             image_.insert(image_.end(), args.begin(),
                           args.begin() + static_cast<std::ptrdiff_t>(take));
             reply(kFlashMode, Bytes(frame.begin(), frame.end()), Link::Usb, now);

@@ -96,7 +96,7 @@ std::string ApplyFault(std::string_view text, Faults& faults) {
         return {};
     }
     if (name == "silent-after" || name == "vanish-after" || name == "short" || name == "slow" ||
-        name == "flood" || name == "version-excess") {
+        name == "flood" || name == "version-excess" || name == "unplug-after") {
         const auto number = Number(value);
         if (!number || *number > 1'000'000) {
             return bad;
@@ -110,6 +110,8 @@ std::string ApplyFault(std::string_view text, Faults& faults) {
             faults.shortReply = static_cast<std::size_t>(n);
         } else if (name == "slow") {
             faults.extraLatency = Milliseconds(n);
+        } else if (name == "unplug-after") {
+            faults.unplugAfterFrames = n;
         } else if (name == "flood") {
             faults.flood = Milliseconds(n);
         } else {
@@ -169,6 +171,10 @@ ParsedOptions ParseOptions(std::span<const std::string_view> arguments) {
             options.verbose = true;
             continue;
         }
+        if (option == "--usb") {
+            options.usb = true;
+            continue;
+        }
         if (option == "--no-crlf") {
             options.config.versionCrLf = false;
             continue;
@@ -214,6 +220,8 @@ ParsedOptions ParseOptions(std::span<const std::string_view> arguments) {
                 return parsed;
             }
             (option == "--count" ? options.count : options.silent) = static_cast<int>(*n);
+        } else if (option == "--check-image") {
+            options.checkImage = std::string(value);
         } else if (option == "--link") {
             options.link = std::string(value);
         } else if (option == "--fault") {
@@ -225,6 +233,10 @@ ParsedOptions ParseOptions(std::span<const std::string_view> arguments) {
             parsed.error = "unknown option: " + std::string(option);
             return parsed;
         }
+    }
+    if (options.usb && (options.silent > 0 || !options.link.empty())) {
+        parsed.error = "--silent and --link are for terminals, not --usb";
+        return parsed;
     }
     if (options.count + options.silent > kMaxTerminals || options.count + options.silent == 0) {
         parsed.error = "1 to " + std::to_string(kMaxTerminals) + " terminals (--count, --silent)";
@@ -272,6 +284,11 @@ Options:
                       turn, every third of the other revision, each with its number in
                       its version text ("V2.20 SN0002")
   --silent N          N more terminals where nothing answers (ports with no reader)
+  --usb               the readers are USB devices on this machine's bus, through
+                      /dev/uhid (Linux; root, or access to /dev/uhid): hidraw and the
+                      tool see a reader with the real IDs, serial numbers SIM0001, ...
+                      and a keyboard interface beside it. SIGUSR1 unplugs them for 1 s
+  --check-image FILE  after each flash, say whether the image received is FILE
   --fault NAME[=VALUE] inject a fault; may be repeated
   -v, --verbose       print every frame the reader handles
   -h, --help          this text
@@ -292,6 +309,7 @@ Faults (a frame is one complete command frame):
   stored-byte=I:V     a write is acknowledged, but block byte I (from 0) keeps V
   version-excess=N    the version's length byte counts N bytes more than are sent
   no-reconnect        after an erase request the reader never comes back
+  unplug-after=N      (--usb) after N frames the cable is pulled, back 1 s later
   flash-ack=K:V       answer K of the flash path is V instead of 0xFA (0 ready byte,
                       1 flash-mode command, 2 speed check, 3 + i data byte i, then the end)
 )";

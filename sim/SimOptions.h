@@ -13,9 +13,11 @@ namespace rq::sim {
 struct SimOptions {
     ReaderConfig config;
     Faults faults;
-    std::string link;  // a symbolic link to make to the terminal, if any
-    int count = 1;     // readers, each on a terminal of its own (a bench)
-    int silent = 0;    // more terminals with nothing behind them
+    std::string link;        // a symbolic link to make to the terminal, if any
+    int count = 1;           // readers, each on a terminal of its own (a bench)
+    int silent = 0;          // more terminals with nothing behind them
+    bool usb = false;        // readers on the machine's USB bus through /dev/uhid
+    std::string checkImage;  // the image each flash must deliver, if any
     bool verbose = false;
     bool help = false;
 };

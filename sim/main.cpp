@@ -14,8 +14,12 @@
 #include <system_error>
 #include <vector>
 
+#include "ImageCheck.h"
 #include "PtyReader.h"
 #include "SimOptions.h"
+#ifdef __linux__
+#include "UhidBench.h"
+#endif
 
 namespace {
 
@@ -69,6 +73,12 @@ void HandleInputLine(PtyReader& reader, std::string line) {
     });
 }
 
+// A terminal where nothing answers.
+rq::sim::Faults SilentFaults(rq::sim::Faults faults) {
+    faults.silentAfterFrames = 0;
+    return faults;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -92,19 +102,28 @@ int main(int argc, char** argv) {
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    if (options.usb) {
+        sigaddset(&signals, SIGUSR1);
+    }
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     const rq::sim::UniqueFd signalFd(signalfd(-1, &signals, SFD_CLOEXEC));
+
+    if (options.usb) {
+#ifdef __linux__
+        return rq::sim::RunUhidReaders(options, signalFd.get());
+#else
+        std::cerr << "rq4720-sim: --usb needs Linux (uhid)\n";
+        return 1;
+#endif
+    }
 
     try {
         // The readers, then the terminals where nothing answers.
         std::vector<std::unique_ptr<PtyReader>> readers;
         for (int i = 0; i < options.count + options.silent; ++i) {
-            rq::sim::Faults faults = options.faults;
-            if (i >= options.count) {
-                faults.silentAfterFrames = 0;
-            }
             readers.push_back(std::make_unique<PtyReader>(
-                rq::sim::BenchReaderConfig(options.config, i, options.count), faults));
+                rq::sim::BenchReaderConfig(options.config, i, options.count),
+                i < options.count ? options.faults : SilentFaults(options.faults)));
         }
         if (options.verbose) {
             for (std::size_t i = 0; i < readers.size(); ++i) {
@@ -153,12 +172,30 @@ int main(int argc, char** argv) {
                       << std::endl;
         }
 
+        const auto check = rq::sim::ImageCheck::Load(options.checkImage);
+        if (!check) {
+            std::cerr << "rq4720-sim: cannot read " << options.checkImage << "\n";
+            return 1;
+        }
+        std::vector<int> erasesReported(readers.size(), 0);
         bool readInput = true;
         std::string pending;
         for (;;) {
             std::array<pollfd, 2> fds{pollfd{signalFd.get(), POLLIN, 0},
                                       pollfd{STDIN_FILENO, POLLIN, 0}};
-            if (poll(fds.data(), readInput ? 2 : 1, -1) < 0) {
+            // With --check-image the readers are looked at for a finished flash.
+            const int poll_ms = options.checkImage.empty() ? -1 : 200;
+            const int ready = poll(fds.data(), readInput ? 2 : 1, poll_ms);
+            for (std::size_t i = 0; i < readers.size() && !options.checkImage.empty(); ++i) {
+                readers[i]->withReader([&](ReaderModel& model) {
+                    if (model.flashComplete() && model.erases() != erasesReported[i]) {
+                        erasesReported[i] = model.erases();
+                        std::cout << "rq4720-sim: "
+                                  << check->verdict(model.image(), model.imageTime()) << std::endl;
+                    }
+                });
+            }
+            if (ready <= 0) {
                 continue;
             }
             if (fds[0].revents & POLLIN) {

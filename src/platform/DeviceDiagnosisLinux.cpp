@@ -210,8 +210,8 @@ std::string Sudo() {
 
 // The rule itself, so that the fix works without the source tree.
 std::string RuleInstallCommand() {
-    return "echo 'KERNEL==\"hidraw*\", ATTRS{idVendor}==\"10c4\", ATTRS{idProduct}==\"84b7\", "
-           "TAG+=\"uaccess\"' | " +
+    return "echo 'SUBSYSTEM==\"hidraw\", KERNELS==\"0003:10C4:84B7.*\", MODE=\"0660\", "
+           "GROUP=\"plugdev\", TAG+=\"uaccess\"' | " +
            Sudo() + "tee /etc/udev/rules.d/70-rq4720.rules && " + Sudo() +
            "udevadm control --reload && " + Sudo() + "udevadm trigger";
 }
@@ -317,8 +317,8 @@ std::string PermissionAdvice(const NodeAccess& access, bool usb) {
     // Neither the group (or only root's) nor others may: the node itself must change.
     if (usb) {
         return node +
-               ": the udev rule gives the reader to the user at the seat: " + RuleInstallCommand() +
-               ", then plug the reader in again";
+               ": the udev rule gives the reader to the user at the seat and the group plugdev: " +
+               RuleInstallCommand() + ", then plug the reader in again";
     }
     return node + ": give it to the group dialout (" + sudo + "chgrp dialout " + access.path +
            " && " + sudo + "chmod 660 " + access.path +

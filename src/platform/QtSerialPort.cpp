@@ -101,12 +101,25 @@ bool TakeExclusive(int fd) {
 // USB-serial adapters hold received bytes for a latency timer (16 ms on common ones)
 // before passing them on; each answer of an RS232 flash would wait that long. Low-latency
 // mode passes them on at once. Drivers and pseudo-terminals that do not know it refuse,
-// which changes nothing.
-void RequestLowLatency([[maybe_unused]] int fd) {
+// which changes nothing. True when this call turned it on.
+bool RequestLowLatency([[maybe_unused]] int fd) {
 #ifdef __linux__
     serial_struct serial{};
     if (::ioctl(fd, TIOCGSERIAL, &serial) == 0 && (serial.flags & ASYNC_LOW_LATENCY) == 0) {
         serial.flags |= ASYNC_LOW_LATENCY;
+        return ::ioctl(fd, TIOCSSERIAL, &serial) == 0;
+    }
+#endif
+    return false;
+}
+
+// The adapter keeps its mode after the port closes (ftdi_sio keeps its latency timer at
+// 1 ms until it is unplugged): what the tool turned on, it turns off again.
+void DropLowLatency([[maybe_unused]] int fd) {
+#ifdef __linux__
+    serial_struct serial{};
+    if (::ioctl(fd, TIOCGSERIAL, &serial) == 0 && (serial.flags & ASYNC_LOW_LATENCY) != 0) {
+        serial.flags &= ~ASYNC_LOW_LATENCY;
         (void)::ioctl(fd, TIOCSSERIAL, &serial);
     }
 #endif
@@ -259,7 +272,7 @@ SerialFailure QtSerialPort::open() {
         reportUnopened(*location);
         return SerialFailure::OpenFailed;
     }
-    RequestLowLatency(static_cast<int>(port_.handle()));
+    lowLatencyTurnedOn_ = RequestLowLatency(static_cast<int>(port_.handle()));
 #endif
     // Some adapters power the line driver from DTR. Pseudo-terminals have no modem lines
     // and refuse; that is no reason to fail.
@@ -311,6 +324,11 @@ SerialPortMap CurrentSerialPortMap() {
 
 void QtSerialPort::release() {
     if (port_.isOpen()) {
+#ifndef _WIN32
+        if (std::exchange(lowLatencyTurnedOn_, false)) {
+            DropLowLatency(static_cast<int>(port_.handle()));
+        }
+#endif
         port_.close();
     }
     port_.clearError();

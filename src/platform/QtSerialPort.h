@@ -86,6 +86,7 @@ class QtSerialPort final : public SerialPort {
     bool open_ = false;
     unsigned session_ = 0;  // counts opens, so a late failure notice hits no newer session
     bool failed_ = false;
+    bool lowLatencyTurnedOn_ = false;  // by our open: undone when the port closes
     std::vector<std::uint8_t> takenBeforeFailure_;  // read from the device before it failed
     int callDepth_ = 0;
     std::function<void()> receiveHandler_;

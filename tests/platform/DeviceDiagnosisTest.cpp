@@ -87,7 +87,8 @@ TEST(DeviceDiagnosis, PermissionAdviceFitsTheNode) {
         {"root", "root", 0600, false, true, false, false,
          ": give it to the group dialout (chgrp dialout /dev/x && chmod 660"},
         {"root", "root", 0600, true, false, false, false,
-         ": the udev rule gives the reader to the user at the seat: echo 'KERNEL=="},
+         ": the udev rule gives the reader to the user at the seat and the group plugdev: "
+         "echo 'SUBSYSTEM=="},
         {"root", "dialout", 0660, false, false, true, false,
          ", which lets you in: an access control list"},
         {"uucp", "uucp", 0666, false, false, false, false, ", which lets you in"},

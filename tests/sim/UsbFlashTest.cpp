@@ -186,5 +186,26 @@ TEST_F(UsbFlash, EraseAgainInFlashModeStartsOver) {
     EXPECT_EQ(read(1)[3], 0x4A);
 }
 
+TEST_F(UsbFlash, ReplugInTheMiddleOfTheImageStartsTheLoaderAfresh) {
+    enterFlashMode();
+    send({0x1B, 0xA8});
+    read(1);
+    send({0x1B, 0xA8, 0, 0, 0, 12, 0, 0});
+    read(2);
+    send({0x1B, 0xA8, 1, 2, 3, 4, 5, 6});
+    read(1);
+    const auto session = reader.busSession();
+    reader.replug(clock.now());
+    EXPECT_NE(reader.busSession(), session) << "handles from before the unplug are dead";
+    EXPECT_TRUE(reader.image().empty());
+    ref = open();
+    // A data block now is not taken as image bytes: the loader waits for its command.
+    send({0x1B, 0xA8, 7, 8, 9, 10, 11, 12});
+    EXPECT_TRUE(reader.image().empty());
+    send({0x1B, 0xA8});
+    EXPECT_EQ(read(1)[3], 0x4A) << "the flash-mode command is answered again";
+    EXPECT_EQ(reader.mode(clock.now()), Mode::Flash);
+}
+
 }  // namespace
 }  // namespace rq::sim
