@@ -30,6 +30,7 @@ struct ToolRig {
 };
 
 void MeasureWaits(Table& table, int runs);
+void MeasureIdle(Table& table, int runs);
 void MeasureSearches(Table& table, int runs);
 void MeasureStartup(Table& table, int runs);
 void MeasureFlash(Table& table, int runs);
