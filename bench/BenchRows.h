@@ -34,5 +34,6 @@ void MeasureIdle(Table& table, int runs);
 void MeasureSearches(Table& table, int runs);
 void MeasureStartup(Table& table, int runs);
 void MeasureFlash(Table& table, int runs);
+void MeasureTestMode(Table& table);
 
 }  // namespace rq::bench
