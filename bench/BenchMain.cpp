@@ -1,7 +1,7 @@
 // `make bench`: what the operator waits for, as one table. Each figure is the median of
 // several runs with their spread; the machine is shared, so ratios say more than times.
 // RQ_BENCH_RUNS sets the runs per figure (default 3); arguments choose groups of rows
-// (flash, waits, searches, startup), all by default.
+// (flash, waits, idle, searches, startup, testmode), all by default.
 #include <QCoreApplication>
 #include <algorithm>
 #include <cstdio>
@@ -30,11 +30,17 @@ int main(int argc, char* argv[]) {
     if (chosen("waits")) {
         rq::bench::MeasureWaits(table, runs);
     }
+    if (chosen("idle")) {
+        rq::bench::MeasureIdle(table, runs);
+    }
     if (chosen("searches")) {
         rq::bench::MeasureSearches(table, runs);
     }
     if (chosen("startup")) {
         rq::bench::MeasureStartup(table, runs + 2);
+    }
+    if (chosen("testmode")) {
+        rq::bench::MeasureTestMode(table);
     }
     return table.print() ? 0 : 1;
 }

@@ -30,8 +30,10 @@ struct ToolRig {
 };
 
 void MeasureWaits(Table& table, int runs);
+void MeasureIdle(Table& table, int runs);
 void MeasureSearches(Table& table, int runs);
 void MeasureStartup(Table& table, int runs);
 void MeasureFlash(Table& table, int runs);
+void MeasureTestMode(Table& table);
 
 }  // namespace rq::bench

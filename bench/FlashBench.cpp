@@ -203,9 +203,13 @@ void MeasureFlash(Table& table, int runs) {
     table.note("1. (the simulated reader's own lateness a byte, tool / null flasher)",
                Format(SpreadOf(lateToolUs).median, 1) + " us / " +
                    Format(SpreadOf(lateNullUs).median, 1) + " us");
-    table.note("1. (processor time during the paced flash, tool / null flasher)",
-               Format(SpreadOf(pacedCpu).median, 1) + " % / " +
-                   Format(SpreadOf(pacedNullCpu).median, 1) + " % of a core");
+    // What the tool itself adds (the window hook, the port object); the hook on every pass
+    // of a wait, as it once ran, added 2 to 3 %.
+    const double cpuExcess = SpreadOf(pacedCpu).median - SpreadOf(pacedNullCpu).median;
+    table.add({"1. processor time during the paced flash, tool - null flasher",
+               Format(cpuExcess, 1) + " % of a core (" + Format(SpreadOf(pacedCpu).median, 1) +
+                   " / " + Format(SpreadOf(pacedNullCpu).median, 1) + " %)",
+               "<= 1.5 %", cpuExcess <= 1.5});
     table.addAtMost("2. RS232 flash unpaced: reader's answer to the next frame, tool - null",
                     turnaroundExcess, 10, " us", 1);
     table.note("2. (tool / null flasher, median of all frames)",

@@ -10,6 +10,7 @@
 #include <QTextBoundaryFinder>
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "app/Twips.h"
 
@@ -45,8 +46,8 @@ void StatusLogWidget::appendPiece(std::string_view text) {
     while (!rest.isEmpty()) {
         const double advance = advanceTwips(rest, scale);
         if (x_ + advance <= width || width <= 0) {  // an area not laid out yet cannot wrap
-            draw(rest, advance, scale);
-            return;
+            draw(rest, x_ + advance, scale);
+            break;
         }
         if (x_ > 0 && advance <= width) {
             appendEmptyLine();  // the piece starts the next line whole
@@ -60,13 +61,54 @@ void StatusLogWidget::appendPiece(std::string_view text) {
             continue;
         }
         const QString head = rest.first(std::max<qsizetype>(fits, 1));
-        draw(head, advanceTwips(head, scale), scale);
+        draw(head, x_ + advanceTwips(head, scale), scale);
         appendEmptyLine();
         rest.remove(0, head.size());
     }
+    update();
 }
 
-void StatusLogWidget::draw(const QString& piece, double advance, const TwipScale& scale) {
+void StatusLogWidget::appendCharacters(std::u32string_view characters) {
+    if (characters.empty()) {
+        return;
+    }
+    // The rule of a piece of one character, with the area measured once for all and each
+    // line's characters drawn as one piece: a burst of 64 KiB is as many characters.
+    const TwipScale scale = TwipScale::of(*this);
+    const double width = scale.toTwipsX(contentsRect().width());
+    const bool wraps = width > 0;  // an area not laid out yet cannot wrap
+    std::u16string line;           // placed on the print line, not drawn yet
+    double x = x_;                 // the print position behind them
+    const auto endLine = [&] {
+        if (!line.empty()) {
+            draw(QStringView(line), x, scale);
+            line.clear();
+        }
+        appendEmptyLine();
+        x = x_;
+    };
+    for (char32_t character : characters) {
+        if (character > 0x10FFFF || QChar::isSurrogate(character)) {
+            character = QChar::ReplacementCharacter;
+        }
+        const double advance = characterAdvanceTwips(character, scale);
+        if (wraps && x > 0 && x + advance > width) {
+            endLine();
+        }
+        const auto units = QChar::fromUcs4(character);
+        line.append(units.begin(), units.end());
+        x += advance;
+        if (wraps && advance > width) {
+            endLine();  // wider than a line: it holds one alone
+        }
+    }
+    if (!line.empty()) {
+        draw(QStringView(line), x, scale);
+    }
+    update();
+}
+
+void StatusLogWidget::draw(QStringView piece, double endX, const TwipScale& scale) {
     keepLineInView(scale);
     // A piece that continues the last one joins its run: a line typed one character at a
     // time is painted as one text, not as dozens.
@@ -74,11 +116,10 @@ void StatusLogWidget::draw(const QString& piece, double advance, const TwipScale
         runs_.back().colour == colour_) {
         runs_.back().text += piece;
     } else {
-        runs_.push_back({piece, x_, y_, colour_});
+        runs_.push_back({piece.toString(), x_, y_, colour_});
     }
-    x_ += advance;
+    x_ = endX;
     runs_.back().endX = x_;
-    update();
 }
 
 void StatusLogWidget::keepLineInView(const TwipScale& scale) {
@@ -107,7 +148,6 @@ void StatusLogWidget::keepLineInView(const TwipScale& scale) {
     }
     y_ -= shift;
     lineInView_ = y_;
-    update();
 }
 
 qsizetype StatusLogWidget::fittingPrefix(const QString& text, double room, const TwipScale& scale) {
@@ -125,23 +165,30 @@ qsizetype StatusLogWidget::fittingPrefix(const QString& text, double room, const
 }
 
 double StatusLogWidget::advanceTwips(const QString& piece, const TwipScale& scale) {
+    if (piece.size() == 1) {
+        return characterAdvanceTwips(piece.front().unicode(), scale);
+    }
+    if (piece.size() == 2 && piece.front().isHighSurrogate() && piece.back().isLowSurrogate()) {
+        return characterAdvanceTwips(QChar::surrogateToUcs4(piece.front(), piece.back()), scale);
+    }
+    return scale.toTwipsX(QFontMetricsF(font(), this).horizontalAdvance(piece));
+}
+
+double StatusLogWidget::characterAdvanceTwips(char32_t character, const TwipScale& scale) {
     // The communication test draws one character at a time, tens of thousands in a burst;
     // measuring each anew would keep the window busy far too long.
-    constexpr qsizetype kLongestCached = 2;  // one character, surrogate pairs included
     constexpr qsizetype kMostCached = 4096;  // any key can be typed: the cache stays bounded
-    if (piece.size() > kLongestCached) {
-        return scale.toTwipsX(QFontMetricsF(font(), this).horizontalAdvance(piece));
-    }
     if (scale.dpiX() != advancesDpiX_ || advances_.size() >= kMostCached) {
         advances_.clear();
         advancesDpiX_ = scale.dpiX();
     }
-    const auto cached = advances_.constFind(piece);
+    const auto cached = advances_.constFind(character);
     if (cached != advances_.constEnd()) {
         return *cached;
     }
+    const QString piece = QStringView(QChar::fromUcs4(character)).toString();
     const double advance = scale.toTwipsX(QFontMetricsF(font(), this).horizontalAdvance(piece));
-    advances_.insert(piece, advance);
+    advances_.insert(character, advance);
     return advance;
 }
 

@@ -32,6 +32,7 @@ class StatusLogWidget final : public QFrame, public rq::StatusLog {
 
     void appendLine(std::string_view text) override;
     void appendPiece(std::string_view text) override;
+    void appendCharacters(std::u32string_view characters) override;
     void appendEmptyLine() override;
     void clear() override;
     void repaint() override;
@@ -66,14 +67,16 @@ class StatusLogWidget final : public QFrame, public rq::StatusLog {
     };
 
     [[nodiscard]] double lineHeightTwips() const;
-    // Draws a piece that fits the rest of the line at the print position.
-    void draw(const QString& piece, double advance, const TwipScale& scale);
+    // Draws a piece that fits the rest of the line at the print position and moves the
+    // print position to `endX`. The caller asks for the repaint, once for all it drew.
+    void draw(QStringView piece, double endX, const TwipScale& scale);
     // Moves the contents up by whole lines until a line at the print position fits.
     void keepLineInView(const TwipScale& scale);
     // How many leading UTF-16 units of `text`, whole characters, fit into `room` twips.
     [[nodiscard]] qsizetype fittingPrefix(const QString& text, double room, const TwipScale& scale);
     // The width of a piece in twips; single characters come from a cache.
     [[nodiscard]] double advanceTwips(const QString& piece, const TwipScale& scale);
+    [[nodiscard]] double characterAdvanceTwips(char32_t character, const TwipScale& scale);
 
     std::vector<Run> runs_;
     double x_ = 0;
@@ -81,7 +84,7 @@ class StatusLogWidget final : public QFrame, public rq::StatusLog {
     double lineInView_ = -1;  // the print line last found to fit the area
     QColor colour_;
     KeyHandler keyHandler_;
-    QHash<QString, double> advances_;
+    QHash<char32_t, double> advances_;  // of single characters
     double advancesDpiX_ = 0;
 };
 

@@ -35,6 +35,10 @@ class StatusLog {
     virtual void appendLine(std::string_view text) = 0;
     // Draws the text and leaves the print position behind its last character.
     virtual void appendPiece(std::string_view text) = 0;
+    // Draws each character as a piece of its own, one after the other, and leaves the
+    // print position behind the last. A burst from a reader comes as one call: drawing
+    // it need not pay a piece's costs per character.
+    virtual void appendCharacters(std::u32string_view characters);
     // Moves to the start of the next line without drawing.
     virtual void appendEmptyLine() = 0;
     // Erases everything and returns the print position to (0, 0).

@@ -20,8 +20,9 @@ constexpr int kProbeAnswerLength = 10;
 constexpr double kProbeWaitSeconds = 0.2;
 constexpr double kPauseSeconds = 0.5;
 
-// Longest time spent blocked in the OS between two looks at the window.
-constexpr Clock::Duration kWaitSlice = std::chrono::milliseconds(15);
+// Longest time spent blocked in the OS between two looks at the window, as the clock's
+// own slices; bytes end the block at once, whatever its length.
+constexpr Clock::Duration kWaitSlice = std::chrono::milliseconds(40);
 
 bool HoldsReaderName(const std::vector<std::uint8_t>& bytes, std::size_t from) {
     static constexpr std::array<std::uint8_t, 4> kName = {'4', '7', '2', '0'};

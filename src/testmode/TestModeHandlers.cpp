@@ -2,6 +2,9 @@
 // and the serial port's receive notification (RS232 test). Both draw what comes as it
 // comes, control characters included, and keep the output inside the status area by
 // the print position.
+#include <algorithm>
+#include <string>
+
 #include "core/Text.h"
 #include "testmode/CommunicationTest.h"
 
@@ -52,9 +55,9 @@ Outcome SerialReceived(OperationContext& ctx) {
     std::vector<std::uint8_t>& bytes = ctx.state.SerialIn;
     const SerialFailure read = ctx.serial.input(bytes);
     // A failing port still hands out what it had taken before: that is shown first.
-    for (const std::uint8_t byte : bytes) {
-        ctx.log.appendPiece(text::ToUtf8(text::Cp1252ToCodePoint(byte)));
-    }
+    std::u32string characters(bytes.size(), U'\0');
+    std::transform(bytes.begin(), bytes.end(), characters.begin(), text::Cp1252ToCodePoint);
+    ctx.log.appendCharacters(characters);
     if (read != SerialFailure::None) {
         // The adapter was pulled: stop reading at once. The window stays locked until
         // "End Test", which unlocks it as usual.

@@ -6,6 +6,7 @@
 
 #include "app/StatusLogWidget.h"
 #include "app/Twips.h"
+#include "core/Text.h"
 
 namespace rq::app {
 namespace {
@@ -113,6 +114,35 @@ TEST_F(StatusLogWidgetTest, NothingWrittenIsDrawnOutsideTheArea) {
     log.appendEmptyLine();
     log.appendPiece("newest");
     EXPECT_TRUE(log.shownText().endsWith("line 30\n\nnewest"));
+}
+
+// A reader's burst comes as one call; it must land, wrap and move up exactly as the same
+// characters drawn one piece at a time, in an area of any width.
+TEST(StatusLogWidgetCharacters, ABurstDrawsAsItsCharactersOneByOne) {
+    std::u32string burst = U"Wi\u20ac\U0001F600\r\n\t\u00e9 ";
+    for (char32_t c = 0; burst.size() < 3000; c = (c + 37) % 256) {
+        burst += c;
+    }
+    for (const int widthPixels : {569, 40, 9}) {  // the area, a narrow one, one too narrow
+        StatusLogWidget atOnce;
+        StatusLogWidget oneByOne;
+        for (StatusLogWidget* log : {&atOnce, &oneByOne}) {
+            log->resize(widthPixels, 193);
+            log->show();
+            log->appendPiece("Writing:");
+            log->setTextColour({0, 0, 128});
+        }
+        for (std::size_t from = 0, size = 1; from < burst.size(); from += size, size *= 3) {
+            const std::u32string_view part = std::u32string_view(burst).substr(from, size);
+            atOnce.appendCharacters(part);
+            for (const char32_t c : part) {
+                oneByOne.appendPiece(text::ToUtf8(c));
+            }
+            ASSERT_EQ(atOnce.printPosition(), oneByOne.printPosition()) << widthPixels;
+        }
+        EXPECT_EQ(atOnce.shownText(), oneByOne.shownText()) << widthPixels;
+        EXPECT_EQ(atOnce.grab().toImage(), oneByOne.grab().toImage()) << widthPixels;
+    }
 }
 
 TEST_F(StatusLogWidgetTest, DrawnTextStaysThroughRepaintsAndHiding) {
