@@ -216,6 +216,8 @@ ParsedOptions ParseOptions(std::span<const std::string_view> arguments) {
             (option == "--count" ? options.count : options.silent) = static_cast<int>(*n);
         } else if (option == "--link") {
             options.link = std::string(value);
+        } else if (option == "--save-image") {
+            options.saveImage = std::string(value);
         } else if (option == "--fault") {
             if (auto error = ApplyFault(value, options.faults); !error.empty()) {
                 parsed.error = std::move(error);
@@ -272,6 +274,8 @@ Options:
                       turn, every third of the other revision, each with its number in
                       its version text ("V2.20 SN0002")
   --silent N          N more terminals where nothing answers (ports with no reader)
+  --save-image PATH   write the image each completed flash delivered to PATH, so that
+                      a test compares it with the file it flashed
   --fault NAME[=VALUE] inject a fault; may be repeated
   -v, --verbose       print every frame the reader handles
   -h, --help          this text

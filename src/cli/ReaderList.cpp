@@ -9,8 +9,9 @@
 #include "cli/ExitStatus.h"
 #include "cli/Json.h"
 #include "platform/DeviceDiagnosis.h"
-#include "platform/QtSerialPort.h"
+#include "platform/SerialPortList.h"
 #include "platform/SteadyClock.h"
+#include "platform/SystemSerialPort.h"
 #include "settings/ReaderSettings.h"
 #include "survey/Survey.h"
 
@@ -84,6 +85,24 @@ std::string AsJson(const Finding& finding) {
     return object.str();
 }
 
+// Present COM ports above COM16: no search reaches them, a command given one does.
+std::vector<ReaderPlace> PlacesBeyondSearch(const PresentSerialPorts& ports) {
+    std::vector<ReaderPlace> places;
+    for (const int com : ports.beyondSearch) {
+        places.push_back({ReaderPlace::Link::Serial,
+                          WindowsDeviceName(com).value_or(""),
+                          {},
+                          com,
+                          "com" + std::to_string(com)});
+    }
+    return places;
+}
+
+std::string BeyondSearchText(const ReaderPlace& place) {
+    return "outside the search (COM1 to COM16): reach it with --reader " + place.id +
+           ", or give the port a number up to COM16";
+}
+
 }  // namespace
 
 std::vector<ReaderPlace> CurrentPlaces(HidInventory& inventory) {
@@ -93,7 +112,9 @@ std::vector<ReaderPlace> CurrentPlaces(HidInventory& inventory) {
 }
 
 std::optional<ReaderPlace> PlaceNamed(const std::string& id, HidInventory& inventory) {
-    return FindPlace(id, CurrentPlaces(inventory), Canonical);
+    std::vector<ReaderPlace> places = CurrentPlaces(inventory);
+    std::ranges::copy(PlacesBeyondSearch(CurrentSerialPorts()), std::back_inserter(places));
+    return FindPlace(id, places, Canonical);
 }
 
 int RunList(const Arguments& line, HidLibrary& hid, HidInventory& inventory, Clock& clock,
@@ -102,7 +123,7 @@ int RunList(const Arguments& line, HidLibrary& hid, HidInventory& inventory, Clo
     const auto forPort = [](const ReaderPlace& place) {
         SerialPortMap only;
         only.at(static_cast<std::size_t>(place.comPort - 1)) = place.device;
-        return PortProbe{std::make_unique<QtSerialPort>(only), std::make_unique<SteadyClock>()};
+        return PortProbe{std::make_unique<SystemSerialPort>(only), std::make_unique<SteadyClock>()};
     };
     // Qt's serial ports want threads of Qt's own (with an event dispatcher).
     const auto sideBySide = [](std::vector<std::function<void()>>& jobs,
@@ -137,7 +158,13 @@ int RunList(const Arguments& line, HidLibrary& hid, HidInventory& inventory, Clo
         }
         findings.push_back(std::move(finding));
     }
-    const std::vector<std::string> notes = SetupNotes(serialDevices);
+    std::vector<std::string> notes = SetupNotes(serialDevices);
+    const PresentSerialPorts ports = CurrentSerialPorts();
+    const std::vector<ReaderPlace> beyond = PlacesBeyondSearch(ports);
+    if (const std::string leftOut = LeftOutPortsNote(ports.leftOut, ports.configured);
+        !leftOut.empty()) {
+        notes.push_back(leftOut);
+    }
     const bool anyFound = std::ranges::any_of(
         findings, [](const Finding& finding) { return finding.problem.empty(); });
 
@@ -152,6 +179,10 @@ int RunList(const Arguments& line, HidLibrary& hid, HidInventory& inventory, Clo
         std::vector<std::string> notesJson;
         std::ranges::transform(findings, std::back_inserter(placesJson), AsJson);
         std::ranges::transform(notes, std::back_inserter(notesJson), JsonString);
+        for (const ReaderPlace& place : beyond) {
+            notesJson.push_back(
+                JsonString(place.id + " (" + place.device + ") lies " + BeyondSearchText(place)));
+        }
         console.out << JsonObject()
                            .json("places", JsonArray(placesJson))
                            .json("notes", JsonArray(notesJson))
@@ -170,7 +201,11 @@ int RunList(const Arguments& line, HidLibrary& hid, HidInventory& inventory, Clo
                         << place.device << std::string(deviceWidth - place.device.size() + 2, ' ')
                         << Describe(finding) << '\n';
         }
-        if (findings.empty()) {
+        for (const ReaderPlace& place : beyond) {
+            console.out << place.id << "  " << place.device << "  " << BeyondSearchText(place)
+                        << '\n';
+        }
+        if (findings.empty() && beyond.empty()) {
             console.out << "no USB device with the reader's IDs and no serial port\n";
         }
         for (const std::string& note : notes) {

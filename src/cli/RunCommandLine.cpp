@@ -1,5 +1,6 @@
 #include "cli/RunCommandLine.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <optional>
@@ -19,7 +20,7 @@
 #include "firmware/UpdateFirmware.h"
 #include "link/OnePlace.h"
 #include "platform/DeviceDiagnosis.h"
-#include "platform/QtSerialPort.h"
+#include "platform/SerialPortList.h"
 #include "protocol/ReaderOperations.h"
 #include "settings/SettingsFile.h"
 
@@ -208,6 +209,12 @@ int RunReaderCommand(const Arguments& line, Devices devices, Console& console) {
     NoInventory noInventory;
     HidInventory& inventory = devices.inventory != nullptr ? *devices.inventory : noInventory;
 
+    // Ports no COM number reaches are named once, before a search passes them over.
+    if (const PresentSerialPorts ports = CurrentSerialPorts(); !ports.leftOut.empty()) {
+        console.err << "rq4720-cli: note: " << LeftOutPortsNote(ports.leftOut, ports.configured)
+                    << "\n"
+                    << std::flush;
+    }
     std::optional<ReaderPlace> place;
     if (!line.reader.empty()) {
         place = PlaceNamed(line.reader, inventory);
@@ -266,10 +273,10 @@ int RunReaderCommand(const Arguments& line, Devices devices, Console& console) {
     const auto [com, baudCode] = session.reached();
     JsonObject object;
     if (com != 0) {
-        const SerialPortMap map = CurrentSerialPortMap();
         object.text("reader", place ? place->id : "com" + std::to_string(com))
             .text("link", "rs232")
-            .text("port", map.at(static_cast<std::size_t>(com - 1)))
+            .text("port", place ? place->device
+                                : CurrentSerialPortMap().at(static_cast<std::size_t>(com - 1)))
             .number("rate",
                     std::stol(std::string(BaudNames.at(static_cast<std::size_t>(baudCode)))));
     } else if (status != kExitNotFound && !hid.openedPath().empty()) {

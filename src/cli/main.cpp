@@ -9,8 +9,8 @@
 
 #include "cli/RunCommandLine.h"
 #include "platform/HidapiLibrary.h"
-#include "platform/QtSerialPort.h"
 #include "platform/SteadyClock.h"
+#include "platform/SystemSerialPort.h"
 
 int main(int argc, char* argv[]) {
     // Taken before Qt sees them: the arguments are file names, not Qt options.
@@ -19,7 +19,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(qtArgc, argv);  // the serial port's notifications need its loop
 
     rq::HidapiLibrary hid;
-    rq::QtSerialPort serial;
+    rq::SystemSerialPort serial;
     rq::SteadyClock clock;  // no window to keep painted
     rq::cli::Console console{std::cout, std::cerr, std::cin, ::isatty(STDOUT_FILENO) == 1,
                              ::isatty(STDIN_FILENO) == 1};
