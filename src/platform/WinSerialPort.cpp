@@ -26,11 +26,11 @@ constexpr std::size_t kReadChunk = 4096;
 constexpr int kMaxPullRounds = 64;
 // A search tries a port at four rates, up to 12.8 s apart; its reason is told once.
 constexpr std::chrono::seconds kReportRepeat{15};
-// A read of what is waiting completes at once; on a loaded machine the driver may take a
-// moment. One that has not completed by then is cancelled: nothing was waiting.
+// A read of bytes the driver holds completes at once; on a loaded machine it may take a
+// moment. One that has not completed by then is cancelled with what it has.
 constexpr std::chrono::milliseconds kAtOnce{100};
-// A wait's read also ends by the driver's own timeout, at the same time; this much later
-// the binding cancels it.
+// A read also ends by the driver's own timeout, at the same time; this much later the
+// binding cancels it.
 constexpr std::chrono::milliseconds kDriverSlack{5};
 // A cancelled transfer completes with what it has; a driver that does not within this
 // time has lost the port.
@@ -131,17 +131,28 @@ class WinSerialPort::Device {
 
     void purge(DWORD what) { (void)PurgeComm(handle_, what); }
 
-    // Reads up to `size` bytes: what is waiting now, or (`waitForFirst`) from the first
-    // byte to come by `deadline`. nullopt when the device has failed.
-    std::optional<std::span<const std::uint8_t>> read(std::size_t size, bool waitForFirst,
+    // The count of received bytes the driver holds; nullopt when the device has failed.
+    std::optional<DWORD> waiting() {
+        DWORD errors = 0;
+        COMSTAT status{};
+        if (!ClearCommError(handle_, &errors, &status)) {
+            return std::nullopt;
+        }
+        return status.cbInQue;
+    }
+
+    // Reads up to `size` bytes: they end the read as soon as they are there, else
+    // `deadline` does. nullopt when the device has failed.
+    std::optional<std::span<const std::uint8_t>> read(std::size_t size,
                                                       Clock::time_point deadline) {
-        const DWORD waitMs = waitForFirst ? MillisecondsUntil(deadline) : 0;
+        // A total timeout alone means the same on Windows and under Wine: the read ends
+        // when its bytes are there or the time is up. (The mode that ends a read at the
+        // first byte is Windows' only; Wine waits out its whole constant. All zero would
+        // wait for ever.)
         COMMTIMEOUTS wanted = timeouts_;
-        // A total timeout for one byte ends at that byte on Windows and under Wine alike.
-        // All zero would wait for ever, so a wait with no time left reads what is there.
-        wanted.ReadIntervalTimeout = waitMs > 0 ? 0 : MAXDWORD;
+        wanted.ReadIntervalTimeout = 0;
         wanted.ReadTotalTimeoutMultiplier = 0;
-        wanted.ReadTotalTimeoutConstant = waitMs;
+        wanted.ReadTotalTimeoutConstant = std::max<DWORD>(MillisecondsUntil(deadline), 1);
         if (!applyTimeouts(wanted)) {
             return std::nullopt;
         }
@@ -149,8 +160,7 @@ class WinSerialPort::Device {
         startTransfer();
         const BOOL started =
             ReadFile(handle_, buffer_.data(), static_cast<DWORD>(size), nullptr, &io_);
-        const auto done =
-            finish(started, waitMs > 0 ? deadline + kDriverSlack : Clock::now() + kAtOnce);
+        const auto done = finish(started, deadline + kDriverSlack);
         if (!done) {
             return std::nullopt;
         }
@@ -209,8 +219,12 @@ class WinSerialPort::Device {
         }
         DWORD done = 0;
         if (!GetOverlappedResult(handle_, &io_, &done, FALSE)) {
-            return GetLastError() == ERROR_OPERATION_ABORTED ? std::optional<DWORD>(done)
-                                                             : std::nullopt;
+            // Ended by its timeout (Wine reports that as a failure, Windows does not) or
+            // cancelled at the deadline: what came is the result.
+            const DWORD error = GetLastError();
+            return error == ERROR_TIMEOUT || error == ERROR_OPERATION_ABORTED
+                       ? std::optional<DWORD>(done)
+                       : std::nullopt;
         }
         return done;
     }
@@ -377,15 +391,25 @@ bool WinSerialPort::pullWaitingBytes() {
     if (!open_ || failed_) {
         return false;
     }
+    // The driver's count first: a read of what it holds ends at once, where a read
+    // "of what is there" would be another mode again whose meaning Wine does not share.
     for (int round = 0; round < kMaxPullRounds; ++round) {
-        const auto chunk = device_->read(kReadChunk, false, Clock::now());
+        const std::optional<DWORD> count = device_->waiting();
+        if (!count) {
+            deviceFailed();
+            return false;
+        }
+        if (*count == 0) {
+            break;
+        }
+        const auto chunk = device_->read(*count, Clock::now() + kAtOnce);
         if (!chunk) {
             deviceFailed();
             return false;
         }
         received_.insert(received_.end(), chunk->begin(), chunk->end());
         if (chunk->size() < kReadChunk) {
-            break;  // a short read took all there was
+            break;  // all there was
         }
     }
     return true;
@@ -464,7 +488,7 @@ void WinSerialPort::waitForInput(std::chrono::nanoseconds maxWait) {
     }
     const auto deadline = Clock::now() + std::chrono::ceil<std::chrono::milliseconds>(
                                              std::max(maxWait, std::chrono::nanoseconds::zero()));
-    const auto first = device_->read(1, true, deadline);
+    const auto first = device_->read(1, deadline);
     if (!first) {
         deviceFailed();
         return;
