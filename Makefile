@@ -83,6 +83,7 @@ $(WINDOWS_DIR)/build.ninja: | $(QT_MINGW_PREFIX)/mingw64.cmake
 	    -DCMAKE_TOOLCHAIN_FILE=$(abspath $(QT_MINGW_PREFIX))/mingw64.cmake \
 	    -DCMAKE_PREFIX_PATH=$(abspath $(QT_MINGW_PREFIX)) \
 	    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+	    -DRQ_LINUX_BUILD_DIR=$(abspath $(BUILD_DIR)) \
 	    "-DCMAKE_CROSSCOMPILING_EMULATOR=$(CURDIR)/scripts/wine-run;$(abspath $(WINDOWS_DIR))"
 
 windows:
@@ -90,7 +91,9 @@ windows:
 	$(MAKE) $(WINDOWS_DIR)/build.ninja
 	cmake --build $(WINDOWS_DIR) -j $(JOBS)
 
-test-windows: windows
+test-windows: windows $(BUILD_DIR)/build.ninja
+	@# The serial checks run the Windows programs against the Linux simulated readers.
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target rq4720-sim rq4720-sample-firmware
 	cd $(WINDOWS_DIR) && ctest --output-on-failure -j $(JOBS)
 
 # $(WINDOWS_DIR)/rq4720-tool-<version>-win64.exe (NSIS) and .zip (portable)

@@ -224,6 +224,8 @@ ParsedOptions ParseOptions(std::span<const std::string_view> arguments) {
             options.checkImage = std::string(value);
         } else if (option == "--link") {
             options.link = std::string(value);
+        } else if (option == "--save-image") {
+            options.saveImage = std::string(value);
         } else if (option == "--fault") {
             if (auto error = ApplyFault(value, options.faults); !error.empty()) {
                 parsed.error = std::move(error);
@@ -289,6 +291,8 @@ Options:
                       tool see a reader with the real IDs, serial numbers SIM0001, ...
                       and a keyboard interface beside it. SIGUSR1 unplugs them for 1 s
   --check-image FILE  after each flash, say whether the image received is FILE
+  --save-image PATH   write the image each completed flash delivered to PATH, so that
+                      a test compares it with the file it flashed
   --fault NAME[=VALUE] inject a fault; may be repeated
   -v, --verbose       print every frame the reader handles
   -h, --help          this text

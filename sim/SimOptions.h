@@ -14,6 +14,7 @@ struct SimOptions {
     ReaderConfig config;
     Faults faults;
     std::string link;        // a symbolic link to make to the terminal, if any
+    std::string saveImage;   // where each image a flash delivers is written, if anywhere
     int count = 1;           // readers, each on a terminal of its own (a bench)
     int silent = 0;          // more terminals with nothing behind them
     bool usb = false;        // readers on the machine's USB bus through /dev/uhid

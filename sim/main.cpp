@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -57,6 +58,15 @@ class TerminalLink {
     std::string path_;
     bool made_ = false;
 };
+
+void SaveImage(const std::string& path, const rq::sim::Bytes& image) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(image.data()),
+              static_cast<std::streamsize>(image.size()));
+    if (!out) {
+        std::cerr << "rq4720-sim: cannot write " << path << "\n";
+    }
+}
 
 // An iButton ID typed on standard input is placed on the reader; an empty line takes it
 // away again.
@@ -125,14 +135,20 @@ int main(int argc, char** argv) {
                 rq::sim::BenchReaderConfig(options.config, i, options.count),
                 i < options.count ? options.faults : SilentFaults(options.faults)));
         }
-        if (options.verbose) {
+        if (options.verbose || !options.saveImage.empty()) {
             for (std::size_t i = 0; i < readers.size(); ++i) {
-                readers[i]->withReader([i, &readers](ReaderModel& model) {
+                readers[i]->withReader([i, &readers, &options](ReaderModel& model) {
                     const std::string name = readers.size() == 1
                                                  ? std::string("rq4720-sim: ")
                                                  : "rq4720-sim " + std::to_string(i + 1) + ": ";
-                    model.setTrace(
-                        [name](std::string_view text) { std::cerr << name << text << "\n"; });
+                    model.setTrace([name, &model, &options](std::string_view text) {
+                        if (options.verbose) {
+                            std::cerr << name << text << "\n";
+                        }
+                        if (!options.saveImage.empty() && text.starts_with("flash complete")) {
+                            SaveImage(options.saveImage, model.image());
+                        }
+                    });
                 });
             }
         }

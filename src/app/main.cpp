@@ -9,8 +9,8 @@
 #include "app/Form1.h"
 #include "platform/HidapiLibrary.h"
 #include "platform/ProcessConsole.h"
-#include "platform/QtSerialPort.h"
 #include "platform/SteadyClock.h"
+#include "platform/SystemSerialPort.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ int main(int argc, char* argv[]) {
 
     rq::app::Devices devices{
         std::make_unique<rq::HidapiLibrary>(),
-        std::make_unique<rq::QtSerialPort>(),
+        std::make_unique<rq::SystemSerialPort>(),
         // Waits keep the window painted but take no operator input and no serial
         // notifications until the command has ended.
         std::make_unique<rq::SteadyClock>([] {

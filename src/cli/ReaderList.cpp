@@ -12,8 +12,9 @@
 #include "cli/Json.h"
 #include "core/Text.h"
 #include "platform/DeviceDiagnosis.h"
-#include "platform/QtSerialPort.h"
+#include "platform/SerialPortList.h"
 #include "platform/SteadyClock.h"
+#include "platform/SystemSerialPort.h"
 #include "settings/ReaderSettings.h"
 #include "survey/Survey.h"
 
@@ -91,6 +92,24 @@ bool Unreached(NodeState state) {
            state == NodeState::Failed;
 }
 
+// Present COM ports above COM16: no search reaches them, a command given one does.
+std::vector<ReaderPlace> PlacesBeyondSearch(const PresentSerialPorts& ports) {
+    std::vector<ReaderPlace> places;
+    for (const int com : ports.beyondSearch) {
+        places.push_back({ReaderPlace::Link::Serial,
+                          WindowsDeviceName(com).value_or(""),
+                          {},
+                          com,
+                          "com" + std::to_string(com)});
+    }
+    return places;
+}
+
+std::string BeyondSearchText(const ReaderPlace& place) {
+    return "outside the search (COM1 to COM16): reach it with --reader " + place.id +
+           ", or give the port a number up to COM16";
+}
+
 }  // namespace
 
 std::vector<ReaderPlace> CurrentPlaces(HidInventory& inventory) {
@@ -100,7 +119,9 @@ std::vector<ReaderPlace> CurrentPlaces(HidInventory& inventory) {
 }
 
 std::optional<ReaderPlace> PlaceNamed(const std::string& id, HidInventory& inventory) {
-    return FindPlace(id, CurrentPlaces(inventory), Canonical);
+    std::vector<ReaderPlace> places = CurrentPlaces(inventory);
+    std::ranges::copy(PlacesBeyondSearch(CurrentSerialPorts()), std::back_inserter(places));
+    return FindPlace(id, places, Canonical);
 }
 
 int RunList(const Arguments& line, HidLibrary& hid, HidInventory& inventory, Clock& clock,
@@ -109,7 +130,7 @@ int RunList(const Arguments& line, HidLibrary& hid, HidInventory& inventory, Clo
     const auto forPort = [](const ReaderPlace& place) {
         SerialPortMap only;
         only.at(static_cast<std::size_t>(place.comPort - 1)) = place.device;
-        return PortProbe{std::make_unique<QtSerialPort>(only), std::make_unique<SteadyClock>()};
+        return PortProbe{std::make_unique<SystemSerialPort>(only), std::make_unique<SteadyClock>()};
     };
     // Qt's serial ports want threads of Qt's own (with an event dispatcher).
     const auto sideBySide = [](std::vector<std::function<void()>>& jobs,
@@ -150,7 +171,13 @@ int RunList(const Arguments& line, HidLibrary& hid, HidInventory& inventory, Clo
         }
         findings.push_back(std::move(finding));
     }
-    const std::vector<std::string> notes = SetupNotes(serialDevices, unopenedUsb);
+    std::vector<std::string> notes = SetupNotes(serialDevices, unopenedUsb);
+    const PresentSerialPorts ports = CurrentSerialPorts();
+    const std::vector<ReaderPlace> beyond = PlacesBeyondSearch(ports);
+    if (const std::string leftOut = LeftOutPortsNote(ports.leftOut, ports.configured);
+        !leftOut.empty()) {
+        notes.push_back(leftOut);
+    }
     const bool anyFound = std::ranges::any_of(
         findings, [](const Finding& finding) { return finding.problem.empty(); });
     // On a terminal no text from a reader, a device's name or the map may drive it.
@@ -178,6 +205,10 @@ int RunList(const Arguments& line, HidLibrary& hid, HidInventory& inventory, Clo
         for (const std::string& note : notes) {
             notesJson.append(JsonText(note));
         }
+        for (const ReaderPlace& place : beyond) {
+            notesJson.append(
+                JsonText(place.id + " (" + place.device + ") lies " + BeyondSearchText(place)));
+        }
         console.out << JsonLine({{"places", placesJson}, {"notes", notesJson}}) << '\n';
     } else {
         std::vector<std::pair<std::string, std::string>> columns;
@@ -195,7 +226,11 @@ int RunList(const Arguments& line, HidLibrary& hid, HidInventory& inventory, Clo
                         << std::string(deviceWidth - text::CharacterCount(device) + 2, ' ')
                         << shown(Describe(findings[i])) << '\n';
         }
-        if (findings.empty()) {
+        for (const ReaderPlace& place : beyond) {
+            console.out << shown(place.id) << "  " << shown(place.device) << "  "
+                        << shown(BeyondSearchText(place)) << '\n';
+        }
+        if (findings.empty() && beyond.empty()) {
             console.out << "no USB device with the reader's IDs and no serial port\n";
         }
         for (const std::string& note : notes) {

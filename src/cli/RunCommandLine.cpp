@@ -2,6 +2,7 @@
 
 #include <QJsonArray>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <exception>
@@ -25,7 +26,7 @@
 #include "link/OnePlace.h"
 #include "platform/DeviceDiagnosis.h"
 #include "platform/DeviceReports.h"
-#include "platform/QtSerialPort.h"
+#include "platform/SerialPortList.h"
 #include "platform/SignalShield.h"
 #include "protocol/ReaderCommand.h"
 #include "protocol/ReaderOperations.h"
@@ -294,6 +295,12 @@ int RunReaderCommand(const Arguments& line, Devices devices, Console& console) {
     const std::string_view command = kCommandNames[static_cast<int>(line.command)];
     (void)TakeToldDeviceProblems();  // only this command's
 
+    // Ports no COM number reaches are named once, before a search passes them over.
+    if (const PresentSerialPorts ports = CurrentSerialPorts(); !ports.leftOut.empty()) {
+        console.err << "rq4720-cli: note: " << LeftOutPortsNote(ports.leftOut, ports.configured)
+                    << "\n"
+                    << std::flush;
+    }
     std::optional<ReaderPlace> place;
     if (!line.reader.empty()) {
         place = PlaceNamed(line.reader, inventory);
@@ -347,11 +354,11 @@ int RunReaderCommand(const Arguments& line, Devices devices, Console& console) {
     const auto [com, baudCode] = session.reached();
     QJsonObject object;
     if (com != 0) {
-        const SerialPortMap map = CurrentSerialPortMap();
-        AddWhere(object, place ? place->id : "com" + std::to_string(com), "rs232",
-                 map.at(static_cast<std::size_t>(com - 1)),
-                 static_cast<int>(
-                     std::stol(std::string(BaudNames.at(static_cast<std::size_t>(baudCode))))));
+        AddWhere(
+            object, place ? place->id : "com" + std::to_string(com), "rs232",
+            place ? place->device : CurrentSerialPortMap().at(static_cast<std::size_t>(com - 1)),
+            static_cast<int>(
+                std::stol(std::string(BaudNames.at(static_cast<std::size_t>(baudCode))))));
     } else if (status != kExitNotFound && !hid.openedPath().empty()) {
         AddWhere(object, place ? place->id : "usb:" + hid.openedPath(), "usb", hid.openedPath(),
                  QJsonValue());

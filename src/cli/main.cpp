@@ -9,8 +9,8 @@
 #include "cli/RunCommandLine.h"
 #include "platform/HidapiLibrary.h"
 #include "platform/ProcessConsole.h"
-#include "platform/QtSerialPort.h"
 #include "platform/SteadyClock.h"
+#include "platform/SystemSerialPort.h"
 
 int main(int argc, char* argv[]) {
     // Taken before Qt sees them: the arguments are file names, not Qt options. UTF-8 on
@@ -22,7 +22,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(qtArgc, argv);  // the serial port's notifications need its loop
 
     rq::HidapiLibrary hid;
-    rq::QtSerialPort serial;
+    rq::SystemSerialPort serial;
     rq::SteadyClock clock;  // no window to keep painted
     rq::cli::Console console{std::cout, std::cerr, std::cin, rq::IsConsole(1), rq::IsConsole(0)};
     return rq::cli::RunCommandLine(arguments, {hid, serial, clock, &hid}, console);

@@ -63,6 +63,10 @@ class SerialPort {
     // Called on the window's thread when bytes have arrived while the port is open, or
     // once when the open port has failed; never inside a wait or an operation.
     virtual void setReceiveHandler(std::function<void()> handler) = 0;
+
+    // A port that stands for one place named beyond COM16 (COM23, given by the operator):
+    // its number, which a search then tries alone. 0: the search tries COM1 to COM16.
+    [[nodiscard]] virtual int placeBeyondSearch() const { return 0; }
 };
 
 }  // namespace rq

@@ -87,8 +87,12 @@ class OneSerialPlace final : public SerialPort {
     void setReceiveHandler(std::function<void()> handler) override {
         port_.setReceiveHandler(std::move(handler));
     }
+    [[nodiscard]] int placeBeyondSearch() const override {
+        return comPort_ > kLastSearchedPort ? comPort_ : 0;
+    }
 
   private:
+    static constexpr int kLastSearchedPort = 16;
     SerialPort& port_;
     int comPort_;
 };

@@ -97,7 +97,11 @@ void Loopcom(OperationContext& ctx) {
     port.setInputMode(1);
     s.SerialReaderFound = 0;
 
-    for (int number = kFirstPort; number <= kLastPort; ++number) {
+    // A port that stands for one place beyond COM16 has that number tried alone.
+    const int beyond = port.placeBeyondSearch();
+    const int first = beyond != 0 ? beyond : kFirstPort;
+    const int last = beyond != 0 ? beyond : kLastPort;
+    for (int number = first; number <= last; ++number) {
         port.setCommPort(number);
         port.discardInput();
         port.discardOutput();

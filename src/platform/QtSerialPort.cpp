@@ -12,43 +12,38 @@
 
 #include "platform/DeviceDiagnosis.h"
 #include "platform/DeviceReports.h"
+#include "platform/PortSettings.h"
+#include "platform/SerialPortList.h"
 #include "platform/SerialPortMap.h"
-#include "settings/ReaderSettings.h"
 
-#ifndef _WIN32
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <ctime>
-#endif
-#ifdef __linux__
-#include <linux/serial.h>
-#include <sys/ioctl.h>
-#endif
 
 namespace rq {
 namespace {
 
-constexpr std::string_view kFrameSuffix = ",n,8,1";
-
 // Listing the system's serial devices takes milliseconds; a search opens up to 64 ports.
 // A list this young is reused, so an adapter plugged in is seen within seconds.
-[[maybe_unused]] constexpr std::chrono::seconds kDeviceListLifetime{2};
+constexpr std::chrono::seconds kDeviceListLifetime{2};
 
 // A search tries a port at four rates, up to 12.8 s apart; its reason is told once.
 constexpr std::chrono::seconds kReportRepeat{15};
 
 // One read takes up to this much; the bound on rounds keeps a line that never falls
 // silent from holding a call forever.
-[[maybe_unused]] constexpr std::size_t kReadChunk = 4096;
+constexpr std::size_t kReadChunk = 4096;
 constexpr int kMaxPullRounds = 64;
 // A look at the device that found it empty stands this long: a wait's pass asks for the
 // count and then the bytes, microseconds apart, and each look is a system call. Shorter
 // than a character at any of the reader's rates; a byte that comes meanwhile is taken at
 // the next look, as if it had come a moment later.
-[[maybe_unused]] constexpr std::chrono::microseconds kFreshLook{50};
+constexpr std::chrono::microseconds kFreshLook{50};
 
 bool IsDeviceFailure(QSerialPort::SerialPortError error) {
     return error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
@@ -67,7 +62,6 @@ int ToTimeoutMs(std::chrono::nanoseconds wait) {
     return static_cast<int>(std::clamp<long long>(ms, 0, INT_MAX));
 }
 
-#ifndef _WIN32
 struct Readiness {
     bool data = false;    // bytes to read, or the end of the line
     bool hangup = false;  // the other side went away or the device failed
@@ -78,14 +72,10 @@ struct Readiness {
 Readiness PollInput(int fd, std::chrono::nanoseconds wait) {
     pollfd pfd{fd, POLLIN, 0};
     wait = std::max(wait, std::chrono::nanoseconds::zero());
-#ifdef __linux__
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
     const timespec timeout{static_cast<std::time_t>(seconds.count()),
                            static_cast<long>((wait - seconds).count())};
     const int ready = ::ppoll(&pfd, 1, &timeout, nullptr);
-#else
-    const int ready = ::poll(&pfd, 1, ToTimeoutMs(wait));
-#endif
     if (ready < 0) {
         return {false, errno != EINTR};
     }
@@ -102,29 +92,24 @@ bool TakeExclusive(int fd) {
 // before passing them on; each answer of an RS232 flash would wait that long. Low-latency
 // mode passes them on at once. Drivers and pseudo-terminals that do not know it refuse,
 // which changes nothing. True when this call turned it on.
-bool RequestLowLatency([[maybe_unused]] int fd) {
-#ifdef __linux__
+bool RequestLowLatency(int fd) {
     serial_struct serial{};
     if (::ioctl(fd, TIOCGSERIAL, &serial) == 0 && (serial.flags & ASYNC_LOW_LATENCY) == 0) {
         serial.flags |= ASYNC_LOW_LATENCY;
         return ::ioctl(fd, TIOCSSERIAL, &serial) == 0;
     }
-#endif
     return false;
 }
 
 // The adapter keeps its mode after the port closes (ftdi_sio keeps its latency timer at
 // 1 ms until it is unplugged): what the tool turned on, it turns off again.
-void DropLowLatency([[maybe_unused]] int fd) {
-#ifdef __linux__
+void DropLowLatency(int fd) {
     serial_struct serial{};
     if (::ioctl(fd, TIOCGSERIAL, &serial) == 0 && (serial.flags & ASYNC_LOW_LATENCY) != 0) {
         serial.flags &= ~ASYNC_LOW_LATENCY;
         (void)::ioctl(fd, TIOCSSERIAL, &serial);
     }
-#endif
 }
-#endif
 
 }  // namespace
 
@@ -140,17 +125,6 @@ class QtSerialPort::CallScope {
   private:
     QtSerialPort& port_;
 };
-
-std::optional<qint32> BaudRateOfSettings(std::string_view settings) {
-    if (!settings.ends_with(kFrameSuffix)) {
-        return std::nullopt;
-    }
-    const std::string_view baud = settings.substr(0, settings.size() - kFrameSuffix.size());
-    if (baud.empty() || BaudCodeForText(baud) == std::nullopt) {
-        return std::nullopt;
-    }
-    return static_cast<qint32>(std::stol(std::string(baud)));
-}
 
 QtSerialPort::QtSerialPort(std::optional<SerialPortMap> fixedMap) : fixedMap_(std::move(fixedMap)) {
     QObject::connect(&port_, &QSerialPort::readyRead, &port_,
@@ -188,11 +162,6 @@ std::optional<std::string> QtSerialPort::locationOf(int port) {
     if (const char* value = std::getenv(kSerialPortsVariable)) {
         configured = value;
     }
-#ifdef _WIN32
-    // COM n is the system's COMn; the variable still maps ports, as the tests do.
-    return configured ? PortPathFor(BuildSerialPortMap(configured, {}), port)
-                      : WindowsPortName(port);
-#else
     const auto now = std::chrono::steady_clock::now();
     if (!configured && (!foundAt_ || now - *foundAt_ > kDeviceListLifetime)) {
         foundDevices_.clear();
@@ -204,7 +173,6 @@ std::optional<std::string> QtSerialPort::locationOf(int port) {
     return PortPathFor(
         BuildSerialPortMap(configured, configured ? std::vector<std::string>{} : foundDevices_),
         port);
-#endif
 }
 
 void QtSerialPort::setCommPort(int port) {
@@ -265,7 +233,6 @@ SerialFailure QtSerialPort::open() {
         reportUnopened(*location);
         return SerialFailure::OpenFailed;
     }
-#ifndef _WIN32
     if (!TakeExclusive(static_cast<int>(port_.handle()))) {
         port_.close();
         port_.clearError();
@@ -273,10 +240,10 @@ SerialFailure QtSerialPort::open() {
         return SerialFailure::OpenFailed;
     }
     lowLatencyTurnedOn_ = RequestLowLatency(static_cast<int>(port_.handle()));
-#endif
-    // Some adapters power the line driver from DTR. Pseudo-terminals have no modem lines
-    // and refuse; that is no reason to fail.
+    // Some adapters and level shifters are powered from DTR or RTS. Pseudo-terminals have
+    // no modem lines and refuse; that is no reason to fail.
     port_.setDataTerminalReady(true);
+    port_.setRequestToSend(true);
     port_.clearError();
     open_ = true;
     failed_ = false;
@@ -303,32 +270,11 @@ void QtSerialPort::reportUnopened(const std::string& location) {
     TellDeviceProblem("serial port " + location, DescribeProblem(diagnosis, false));
 }
 
-SerialPortMap CurrentSerialPortMap() {
-#ifdef _WIN32
-    SerialPortMap map;
-    for (int port = 1; port <= kComPortCount; ++port) {
-        map[static_cast<std::size_t>(port - 1)] = "COM" + std::to_string(port);
-    }
-    return map;
-#else
-    if (const char* value = std::getenv(kSerialPortsVariable)) {
-        return BuildSerialPortMap(std::string_view(value), {});
-    }
-    std::vector<std::string> found;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        found.push_back(info.systemLocation().toStdString());
-    }
-    return BuildSerialPortMap(std::nullopt, std::move(found));
-#endif
-}
-
 void QtSerialPort::release() {
     if (port_.isOpen()) {
-#ifndef _WIN32
         if (std::exchange(lowLatencyTurnedOn_, false)) {
             DropLowLatency(static_cast<int>(port_.handle()));
         }
-#endif
         port_.close();
     }
     port_.clearError();
@@ -362,7 +308,6 @@ void QtSerialPort::takeQtBuffer() {
     }
 }
 
-#ifndef _WIN32
 // Reads the device itself rather than through Qt: a flash waits for one byte 32767 times,
 // and Qt's read (its own poll, its ring buffer, its signals) costs more than the byte's
 // wait in the OS. What Qt's notifier read while the event loop ran is older and goes
@@ -409,26 +354,6 @@ bool QtSerialPort::pullWaitingBytes(bool ready) {
     }
     return true;
 }
-#else
-bool QtSerialPort::pullWaitingBytes(bool /*ready*/) {
-    if (!open_ || failed_) {
-        return false;
-    }
-    for (int round = 0; round < kMaxPullRounds; ++round) {
-        const bool got = port_.waitForReadyRead(0);
-        if (IsDeviceFailure(port_.error())) {
-            deviceFailed();
-            return false;
-        }
-        port_.clearError();  // a timeout of the zero wait is no error
-        if (!got) {
-            break;
-        }
-    }
-    takeQtBuffer();
-    return true;
-}
-#endif
 
 SerialFailure QtSerialPort::inBufferCount(int& count) {
     const CallScope scope(*this);
@@ -482,7 +407,6 @@ SerialFailure QtSerialPort::output(std::span<const std::uint8_t> bytes) {
         }
         return SerialFailure::WriteFailed;
     };
-#ifndef _WIN32
     // With nothing queued in Qt, the bytes go straight to the device: one system call
     // instead of Qt's queue, its poll for room and its write (a flash writes 32767 frames).
     if (port_.bytesToWrite() == 0) {
@@ -498,9 +422,6 @@ SerialFailure QtSerialPort::output(std::span<const std::uint8_t> bytes) {
         bytes = bytes.subspan(static_cast<std::size_t>(std::max<ssize_t>(written, 0)));
     }
     const auto left = static_cast<qint64>(bytes.size());
-#else
-    const qint64 left = size;
-#endif
     if (port_.write(reinterpret_cast<const char*>(bytes.data()), left) != left) {
         return giveUp();
     }
@@ -534,7 +455,6 @@ void QtSerialPort::waitForInput(std::chrono::nanoseconds maxWait) {
     if (!open_ || failed_) {
         return;  // nothing can arrive; the caller's next read reports why
     }
-#ifndef _WIN32
     const Readiness readiness = PollInput(static_cast<int>(port_.handle()), maxWait);
     if (readiness.data || readiness.hangup) {
         // Takes the bytes, or finds that the device went away; what the wait saw outdates
@@ -542,13 +462,6 @@ void QtSerialPort::waitForInput(std::chrono::nanoseconds maxWait) {
         emptyAt_.reset();
         pullWaitingBytes(readiness.data && !readiness.hangup);
     }
-#else
-    port_.waitForReadyRead(ToTimeoutMs(maxWait));
-    if (IsDeviceFailure(port_.error())) {
-        deviceFailed();
-    }
-    port_.clearError();
-#endif
 }
 
 void QtSerialPort::setReceiveHandler(std::function<void()> handler) {

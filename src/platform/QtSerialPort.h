@@ -13,13 +13,15 @@
 #include <vector>
 
 #include "core/SerialPort.h"
+#include "platform/SerialPortList.h"
 #include "platform/SerialPortMap.h"
 
 namespace rq {
 
-// The program's serial port on Qt SerialPort. COM n is the n-th entry of the port map
-// (RQ4720_SERIAL_PORTS, else the system's serial devices; see SerialPortMap.h); on
-// Windows COM n is COMn.
+// The program's serial port on Linux: Qt SerialPort opens and sets the device, the
+// binding reads and writes it itself. COM n is the n-th entry of the port map
+// (RQ4720_SERIAL_PORTS, else the system's serial devices; see SerialPortMap.h). DTR and
+// RTS are raised while the port is open. (WinSerialPort is the Windows binding.)
 //
 // Delivery rule: the receive handler runs from the event loop only, never from inside
 // one of this object's calls. Qt announces new bytes inside its own blocking waits too;
@@ -66,7 +68,7 @@ class QtSerialPort final : public SerialPort {
   private:
     class CallScope;
 
-    // The device path (or Windows port name) of COM `port`, nullopt when unmapped.
+    // The device path of COM `port`, nullopt when unmapped.
     std::optional<std::string> locationOf(int port);
     void reportUnopened(const std::string& location);
     // Moves what the OS holds into received_; false when the device has failed. `ready`:
@@ -86,12 +88,12 @@ class QtSerialPort final : public SerialPort {
     bool open_ = false;
     unsigned session_ = 0;  // counts opens, so a late failure notice hits no newer session
     bool failed_ = false;
-    bool lowLatencyTurnedOn_ = false;  // by our open: undone when the port closes
+    bool lowLatencyTurnedOn_ = false;               // by our open: undone when the port closes
     std::vector<std::uint8_t> takenBeforeFailure_;  // read from the device before it failed
     int callDepth_ = 0;
     std::function<void()> receiveHandler_;
     std::vector<std::uint8_t> received_;  // taken from the device, not yet from us
-    // When a look found nothing more in the OS (POSIX).
+    // When a look found nothing more in the OS.
     std::optional<std::chrono::steady_clock::time_point> emptyAt_;
     // The system's serial devices as last listed, and when (listing them takes a while).
     std::vector<std::string> foundDevices_;
@@ -101,12 +103,5 @@ class QtSerialPort final : public SerialPort {
     std::map<std::string, std::chrono::steady_clock::time_point> reportedAt_;
     QSerialPort port_;  // last: destroyed first, while the state its signals use is alive
 };
-
-// COM1 to COM16 as the serial port sees them now: RQ4720_SERIAL_PORTS, else the system's
-// serial devices (on Windows COMn).
-[[nodiscard]] SerialPortMap CurrentSerialPortMap();
-
-// The baud rate of a "<baud>,n,8,1" text with one of the reader's baud texts.
-[[nodiscard]] std::optional<qint32> BaudRateOfSettings(std::string_view settings);
 
 }  // namespace rq

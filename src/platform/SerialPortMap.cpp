@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
+#include <utility>
 
 namespace rq {
 namespace {
@@ -74,18 +75,29 @@ bool NaturalLess(std::string_view a, std::string_view b) {
 
 SerialPortMap BuildSerialPortMap(std::optional<std::string_view> configured,
                                  std::vector<std::string> foundDevices) {
-    SerialPortMap map;
+    return NumberSerialPorts(configured, std::move(foundDevices)).map;
+}
+
+SerialPortNumbering NumberSerialPorts(std::optional<std::string_view> configured,
+                                      std::vector<std::string> foundDevices) {
+    SerialPortNumbering numbering;
+    SerialPortMap& map = numbering.map;
     if (configured) {
         std::string_view rest = *configured;
-        for (std::size_t port = 0; port < map.size(); ++port) {
+        for (std::size_t entry = 0;; ++entry) {
             const std::size_t colon = rest.find(':');
-            map[port] = std::string(rest.substr(0, colon));
+            const std::string_view path = rest.substr(0, colon);
+            if (entry < map.size()) {
+                map[entry] = std::string(path);
+            } else if (!path.empty()) {
+                numbering.leftOut.emplace_back(path);
+            }
             if (colon == std::string_view::npos) {
                 break;
             }
             rest.remove_prefix(colon + 1);
         }
-        return map;
+        return numbering;
     }
 
     std::sort(foundDevices.begin(), foundDevices.end(),
@@ -104,7 +116,26 @@ SerialPortMap BuildSerialPortMap(std::optional<std::string_view> configured,
     std::erase(foundDevices, std::string{});
     const std::size_t used = std::min(foundDevices.size(), map.size());
     std::copy_n(foundDevices.begin(), used, map.begin());
-    return map;
+    numbering.leftOut.assign(foundDevices.begin() + static_cast<std::ptrdiff_t>(used),
+                             foundDevices.end());
+    return numbering;
+}
+
+std::string LeftOutPortsNote(const std::vector<std::string>& leftOut, bool configured) {
+    if (leftOut.empty()) {
+        return {};
+    }
+    std::string names;
+    for (const std::string& path : leftOut) {
+        names += (names.empty() ? "" : ", ") + path;
+    }
+    const std::string total = std::to_string(leftOut.size() + kComPortCount);
+    return configured ? std::string(kSerialPortsVariable) + " lists " + total +
+                            " ports, but COM1 to COM16 take only the first 16; left out: " + names
+                      : total +
+                            " serial ports found, but COM1 to COM16 take only the first 16; "
+                            "left out: " +
+                            names + " (" + kSerialPortsVariable + " chooses the 16)";
 }
 
 std::optional<std::string> PortPathFor(const SerialPortMap& map, int port) {
@@ -115,7 +146,12 @@ std::optional<std::string> PortPathFor(const SerialPortMap& map, int port) {
 }
 
 std::optional<std::string> WindowsPortName(int port) {
-    if (port < 1 || port > kComPortCount) {
+    return port <= kComPortCount ? WindowsDeviceName(port) : std::nullopt;
+}
+
+std::optional<std::string> WindowsDeviceName(int port) {
+    constexpr int kLastWindowsPort = 255;
+    if (port < 1 || port > kLastWindowsPort) {
         return std::nullopt;
     }
     return (port >= 10 ? "\\\\.\\COM" : "COM") + std::to_string(port);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,53 @@ TEST(SerialPortMap, NumbersOutsideOneToSixteenAreUnmapped) {
     EXPECT_EQ(WindowsPortName(9), "COM9");
     EXPECT_EQ(WindowsPortName(10), "\\\\.\\COM10");
     EXPECT_EQ(WindowsPortName(17), std::nullopt);
+}
+
+// Ports past the sixteenth are named, once, in the map's order; the variable's empty
+// entries are no ports.
+TEST(SerialPortMap, PortsPastTheSixteenthAreLeftOutByName) {
+    const auto paths = [](int from, int to) {
+        std::vector<std::string> list;
+        for (int i = from; i <= to; ++i) {
+            list.push_back("/dev/p" + std::to_string(i));
+        }
+        return list;
+    };
+    const auto joined = [](const std::vector<std::string>& list) {
+        std::string text;
+        for (const std::string& path : list) {
+            text += (text.empty() ? "" : ":") + path;
+        }
+        return text;
+    };
+    struct Case {
+        std::optional<std::string> configured;
+        std::vector<std::string> found;
+        std::vector<std::string> leftOut;
+    };
+    const std::vector<Case> cases = {
+        {joined(paths(1, 16)), {}, {}},
+        {joined(paths(1, 17)), {}, {"/dev/p17"}},
+        {joined(paths(1, 16)) + "::/dev/p18:", {}, {"/dev/p18"}},
+        {std::nullopt, paths(1, 16), {}},
+        {std::nullopt, paths(1, 18), {"/dev/p17", "/dev/p18"}},
+        {std::nullopt, {"/dev/ttyS0", "/dev/ttyUSB0"}, {}},
+    };
+    for (const Case& c : cases) {
+        const SerialPortNumbering numbering = NumberSerialPorts(c.configured, c.found);
+        EXPECT_EQ(numbering.leftOut, c.leftOut) << c.configured.value_or("(found)");
+        EXPECT_EQ(numbering.map, BuildSerialPortMap(c.configured, c.found));
+        EXPECT_EQ(LeftOutPortsNote(numbering.leftOut, c.configured.has_value()).empty(),
+                  c.leftOut.empty());
+    }
+    EXPECT_EQ(LeftOutPortsNote({"/dev/p17", "/dev/p18"}, true),
+              "RQ4720_SERIAL_PORTS lists 18 ports, but COM1 to COM16 take only the first 16; "
+              "left out: /dev/p17, /dev/p18");
+    // Windows numbers ports up to COM255; a command may name one beyond the search.
+    EXPECT_EQ(WindowsDeviceName(23), "\\\\.\\COM23");
+    EXPECT_EQ(WindowsDeviceName(255), "\\\\.\\COM255");
+    EXPECT_EQ(WindowsDeviceName(256), std::nullopt);
+    EXPECT_EQ(WindowsDeviceName(0), std::nullopt);
 }
 
 }  // namespace
