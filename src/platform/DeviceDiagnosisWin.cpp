@@ -74,10 +74,9 @@ NodeDiagnosis DiagnoseDeviceNode(const std::string& path) {
     dcb.DCBlength = sizeof dcb;
     const bool serial = GetCommState(handle, &dcb) != FALSE;
     CloseHandle(handle);
-    if (!serial) {
-        return {NodeState::Failed, "not a serial port", {}};
-    }
-    return {};
+    NodeDiagnosis diagnosis;
+    diagnosis.terminal = serial;  // a file or another device opens, but holds no reader
+    return diagnosis;
 }
 
 std::string HolderOf(const std::string& /*path*/) {
@@ -87,7 +86,10 @@ std::string HolderOf(const std::string& /*path*/) {
 std::string DescribeProblem(const NodeDiagnosis& diagnosis, bool usb) {
     switch (diagnosis.state) {
         case NodeState::Usable:
-            return usb ? "no answer to the handshake" : "no answer at any rate";
+            if (usb) {
+                return "no answer to the handshake";
+            }
+            return diagnosis.terminal ? "no answer at any rate" : "not a serial port";
         case NodeState::Missing:
             return "no such port";
         case NodeState::NoPermission:
