@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/Text.h"
+#include "platform/DeviceDiagnosis.h"
 
 namespace rq {
 namespace {
@@ -46,6 +47,21 @@ void TellDeviceProblem(std::string_view device, std::string_view problem) {
 std::vector<std::string> TakeToldDeviceProblems() {
     const std::scoped_lock lock(Shared().mutex);
     return std::exchange(Shared().told, {});
+}
+
+void UnopenedPortReports::tell(const std::string& location) {
+    const NodeDiagnosis diagnosis = DiagnoseDeviceNode(location);
+    // A port that is gone, or a built-in port without a chip behind it, is no news.
+    if (diagnosis.state != NodeState::Busy && diagnosis.state != NodeState::NoPermission) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (const auto last = toldAt_.find(location);
+        last != toldAt_.end() && now - last->second < std::chrono::seconds(15)) {
+        return;
+    }
+    toldAt_[location] = now;
+    TellDeviceProblem("serial port " + location, DescribeProblem(diagnosis, false));
 }
 
 }  // namespace rq

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <iosfwd>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,5 +31,15 @@ void TellDeviceProblem(std::string_view device, std::string_view problem);
 
 // "DEVICE: PROBLEM" for each device told of since the last call, in the order told.
 [[nodiscard]] std::vector<std::string> TakeToldDeviceProblems();
+
+// The serial ports a binding could not open, told when a person can act on it (busy,
+// forbidden) and at most every 15 s each: a search tries every port at four rates.
+class UnopenedPortReports {
+  public:
+    void tell(const std::string& location);
+
+  private:
+    std::map<std::string, std::chrono::steady_clock::time_point> toldAt_;
+};
 
 }  // namespace rq

@@ -33,7 +33,6 @@ namespace {
 constexpr std::chrono::seconds kDeviceListLifetime{2};
 
 // A search tries a port at four rates, up to 12.8 s apart; its reason is told once.
-constexpr std::chrono::seconds kReportRepeat{15};
 
 // One read takes up to this much; the bound on rounds keeps a line that never falls
 // silent from holding a call forever.
@@ -252,22 +251,9 @@ SerialFailure QtSerialPort::open() {
 }
 
 void QtSerialPort::reportUnopened(const std::string& location) {
-    if (fixedMap_) {
-        return;
+    if (!fixedMap_) {
+        unopenedReports_.tell(location);
     }
-    const NodeDiagnosis diagnosis = DiagnoseDeviceNode(location);
-    const auto now = std::chrono::steady_clock::now();
-    // Only what a person can act on: a port that is gone, or a built-in port without a
-    // chip behind it (EIO), is no news.
-    if (diagnosis.state != NodeState::Busy && diagnosis.state != NodeState::NoPermission) {
-        return;
-    }
-    if (const auto last = reportedAt_.find(location);
-        last != reportedAt_.end() && now - last->second < kReportRepeat) {
-        return;
-    }
-    reportedAt_[location] = now;
-    TellDeviceProblem("serial port " + location, DescribeProblem(diagnosis, false));
 }
 
 void QtSerialPort::release() {

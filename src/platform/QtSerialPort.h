@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/SerialPort.h"
+#include "platform/DeviceReports.h"
 #include "platform/SerialPortList.h"
 #include "platform/SerialPortMap.h"
 
@@ -99,8 +100,7 @@ class QtSerialPort final : public SerialPort {
     std::vector<std::string> foundDevices_;
     std::optional<std::chrono::steady_clock::time_point> foundAt_;
     std::optional<SerialPortMap> fixedMap_;
-    // When each unopened port was last reported: a search tries it at four rates.
-    std::map<std::string, std::chrono::steady_clock::time_point> reportedAt_;
+    UnopenedPortReports unopenedReports_;
     QSerialPort port_;  // last: destroyed first, while the state its signals use is alive
 };
 

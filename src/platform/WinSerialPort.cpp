@@ -26,7 +26,6 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kReadChunk = 4096;
 constexpr int kMaxPullRounds = 64;
 // A search tries a port at four rates, up to 12.8 s apart; its reason is told once.
-constexpr std::chrono::seconds kReportRepeat{15};
 // A read of bytes the driver holds completes at once; on a loaded machine it may take a
 // moment. One that has not completed by then is cancelled with what it has.
 constexpr std::chrono::milliseconds kAtOnce{100};
@@ -341,21 +340,9 @@ SerialFailure WinSerialPort::open() {
 }
 
 void WinSerialPort::reportUnopened(const std::string& location) {
-    if (fixedMap_) {
-        return;
+    if (!fixedMap_) {
+        unopenedReports_.tell(location);
     }
-    const NodeDiagnosis diagnosis = DiagnoseDeviceNode(location);
-    // Only what a person can act on: a port that is not there is no news.
-    if (diagnosis.state != NodeState::Busy && diagnosis.state != NodeState::NoPermission) {
-        return;
-    }
-    const auto now = Clock::now();
-    if (const auto last = reportedAt_.find(location);
-        last != reportedAt_.end() && now - last->second < kReportRepeat) {
-        return;
-    }
-    reportedAt_[location] = now;
-    TellDeviceProblem("serial port " + location, DescribeProblem(diagnosis, false));
 }
 
 void WinSerialPort::release() {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/SerialPort.h"
+#include "platform/DeviceReports.h"
 #include "platform/SerialPortList.h"
 #include "platform/SerialPortMap.h"
 
@@ -87,7 +88,7 @@ class WinSerialPort final : public SerialPort {
     int callDepth_ = 0;
     std::function<void()> receiveHandler_;
     std::optional<SerialPortMap> fixedMap_;
-    std::map<std::string, std::chrono::steady_clock::time_point> reportedAt_;
+    UnopenedPortReports unopenedReports_;
     QTimer pollTimer_;
 };
 
