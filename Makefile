@@ -59,10 +59,12 @@ demo: build
 bench: build
 	$(BUILD_DIR)/bench/rq4720-bench
 
-# rq4720-cli list and the GNU parallel recipe on simulated readers (docs/performance.md).
+# rq4720-cli list and the GNU parallel recipe on simulated readers (docs/performance.md);
+# the recipe's production log goes to BENCH_LOG.
+BENCH_LOG ?= $(BUILD_DIR)/bench/bench.jsonl
 bench-production: build
 	@scripts/install-deps --with-bench
-	bench/production-bench $(BUILD_DIR)
+	bench/production-bench $(BUILD_DIR) $(BENCH_LOG)
 
 # The Debian package: $(BUILD_DIR)/rq4720-tool_<version>_<arch>.deb
 package: build

@@ -270,7 +270,9 @@ std::string Usage() {
 Runs a simulated RQ-4720 reader behind a pseudo-terminal until interrupted. Point the
 tool at it with RQ4720_SERIAL_PORTS=<terminal> (the terminal becomes COM1).
 Type an iButton ID (hexadecimal digits) and Enter to place an iButton: the reader sends
-it as its settings say. An empty line takes the iButton away.
+it as its settings say. An empty line takes the iButton away. Started with & from a
+shell, it leaves the terminal to the shell and reads it again after fg. SIGINT, SIGTERM
+and SIGHUP stop it and remove its links.
 
 Options:
   --revision A|B      reader revision (default B; only B takes firmware over RS232)

@@ -18,6 +18,7 @@
 #include "ImageCheck.h"
 #include "PtyReader.h"
 #include "SimOptions.h"
+#include "TypedInput.h"
 #ifdef __linux__
 #include "UhidBench.h"
 #endif
@@ -95,7 +96,8 @@ int main(int argc, char** argv) {
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     const auto parsed = rq::sim::ParseOptions(arguments);
     if (!parsed.error.empty()) {
-        std::cerr << "rq4720-sim: " << parsed.error << "\nTry rq4720-sim --help.\n";
+        std::cerr << "rq4720-sim: " << parsed.error
+                  << "\nTry 'rq4720-sim --help' for more information.\n";
         return 2;
     }
     const rq::sim::SimOptions& options = parsed.options;
@@ -112,6 +114,16 @@ int main(int argc, char** argv) {
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    // The terminal that started it closing ends it too, links removed; under nohup not.
+    struct sigaction hangUp {};
+    sigaction(SIGHUP, nullptr, &hangUp);
+    if (hangUp.sa_handler != SIG_IGN) {
+        sigaddset(&signals, SIGHUP);
+    }
+    // In the background of a shell: a stray terminal read fails instead of stopping the
+    // program, and its lines go out even under `stty tostop`.
+    signal(SIGTTIN, SIG_IGN);
+    signal(SIGTTOU, SIG_IGN);
     if (options.usb) {
         sigaddset(&signals, SIGUSR1);
     }
@@ -182,7 +194,7 @@ int main(int argc, char** argv) {
                       << " (the reader is then COM1); Ctrl+C stops the reader" << std::endl;
         } else {
             // On a line of its own, for a script to pick up.
-            std::cout << "RQ4720_SERIAL_PORTS=" << ports << "\n"
+            std::cout << "export RQ4720_SERIAL_PORTS=" << ports << "\n"
                       << "rq4720-sim: start the tool with that variable (COM1, COM2, ... in this "
                          "order); Ctrl+C stops the readers"
                       << std::endl;
@@ -194,14 +206,17 @@ int main(int argc, char** argv) {
             return 1;
         }
         std::vector<int> erasesReported(readers.size(), 0);
-        bool readInput = true;
-        std::string pending;
+        rq::sim::TypedInput typed(STDIN_FILENO);
         for (;;) {
+            const auto input = typed.state();
+            const bool watchInput = input == rq::sim::TypedInput::State::Readable;
             std::array<pollfd, 2> fds{pollfd{signalFd.get(), POLLIN, 0},
                                       pollfd{STDIN_FILENO, POLLIN, 0}};
-            // With --check-image the readers are looked at for a finished flash.
-            const int poll_ms = options.checkImage.empty() ? -1 : 200;
-            const int ready = poll(fds.data(), readInput ? 2 : 1, poll_ms);
+            // With --check-image the readers are looked at for a finished flash; while the
+            // terminal is another job's, it is looked at again for `fg`.
+            const bool lookAgain =
+                !options.checkImage.empty() || input == rq::sim::TypedInput::State::NotNow;
+            const int ready = poll(fds.data(), watchInput ? 2 : 1, lookAgain ? 200 : -1);
             for (std::size_t i = 0; i < readers.size() && !options.checkImage.empty(); ++i) {
                 readers[i]->withReader([&](ReaderModel& model) {
                     if (model.flashComplete() && model.erases() != erasesReported[i]) {
@@ -217,21 +232,12 @@ int main(int argc, char** argv) {
             if (fds[0].revents & POLLIN) {
                 break;
             }
-            if (readInput && (fds[1].revents & (POLLIN | POLLHUP))) {
-                std::array<char, 256> chunk{};
-                const auto count = read(STDIN_FILENO, chunk.data(), chunk.size());
-                if (count <= 0) {
-                    readInput = false;  // no input: keep running until stopped
-                    continue;
-                }
-                pending.append(chunk.data(), static_cast<std::size_t>(count));
-                for (auto end = pending.find('\n'); end != std::string::npos;
-                     end = pending.find('\n')) {
+            if (watchInput && (fds[1].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))) {
+                for (const std::string& line : typed.read()) {
                     // An iButton typed goes to every reader of the bench.
                     for (const auto& reader : readers) {
-                        HandleInputLine(*reader, pending.substr(0, end));
+                        HandleInputLine(*reader, line);
                     }
-                    pending.erase(0, end + 1);
                 }
             }
         }

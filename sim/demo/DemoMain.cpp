@@ -5,18 +5,41 @@
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <memory>
 #include <string_view>
+#include <vector>
 
+#include "DemoOptions.h"
 #include "DemoPanel.h"
 #include "app/Form1.h"
 #include "platform/QtSerialPort.h"
 #include "platform/SteadyClock.h"
 
+namespace {
+
+rq::demo::DemoOptions ReadArguments(int argc, char* argv[]) {
+    const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    return rq::demo::ParseDemoOptions(arguments);
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
+    using Action = rq::demo::DemoOptions::Action;
+    if (ReadArguments(argc, argv).action == Action::Help) {
+        std::fputs(rq::demo::DemoUsage().c_str(), stdout);
+        return 0;
+    }
+    QApplication app(argc, argv);  // takes Qt's own options out of argv
+    const rq::demo::DemoOptions options = ReadArguments(argc, argv);
+    if (options.action == Action::BadUsage) {
+        std::fprintf(stderr, "rq4720-demo: %s\nTry 'rq4720-demo --help' for more information.\n",
+                     options.problem.c_str());
+        return 64;  // as sysexits' EX_USAGE, like the tool
+    }
     try {
         rq::sim::ReaderConfig serialConfig;
         serialConfig.settings[0] = 6;  // the RS232 reader talks at 19200 baud
@@ -32,10 +55,8 @@ int main(int argc, char* argv[]) {
         // it does not use the clock once the window (which owns the clock) has gone.
         // The USB reader confirms flash mode with "JP-USB"; --flash-text DA-RUR for the other.
         rq::sim::ReaderConfig usbConfig;
-        for (int i = 1; i + 1 < argc; ++i) {
-            if (std::string_view(argv[i]) == "--flash-text") {
-                usbConfig.flashModeText = argv[i + 1];
-            }
+        if (!options.flashText.empty()) {
+            usbConfig.flashModeText = options.flashText;
         }
         rq::sim::SimulatedUsbReader usbReader(*clock, usbConfig);
 

@@ -39,8 +39,10 @@ int main(int argc, char* argv[]) {
     const rq::app::CommandLine line = ReadArguments(argc, argv);
     if (line.action == Action::BadUsage) {
         rq::UseParentConsole();
-        std::fprintf(stderr, "rq4720-tool: unknown option '%s'\n%s", line.unknown.c_str(),
-                     rq::app::UsageText().c_str());
+        std::fprintf(stderr,
+                     "rq4720-tool: unknown option '%s'\n"
+                     "Try 'rq4720-tool --help' for more information.\n",
+                     line.unknown.c_str());
         return rq::app::kBadUsageExitStatus;
     }
 

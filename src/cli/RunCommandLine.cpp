@@ -43,8 +43,10 @@ constexpr std::string_view kNotStarted =
 
 int BadUsage(Console& console, std::string_view problem) {
     // The problem may quote an argument, which may hold anything.
+    // One line to the help, so that the problem stays in sight on a small terminal.
     console.err << "rq4720-cli: " << text::TerminalSafe(problem) << "\n"
-                << UsageText() << std::flush;
+                << "Try 'rq4720-cli --help' for more information.\n"
+                << std::flush;
     return kExitBadUsage;
 }
 

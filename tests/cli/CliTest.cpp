@@ -2,6 +2,7 @@
 
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <functional>
@@ -226,6 +227,12 @@ TEST_F(Cli, ExitStatusSaysHowTheCommandEnded) {
         EXPECT_EQ(result.status, c.status) << result.out << result.err;
         EXPECT_NE((result.out + result.err).find(c.shown), std::string::npos)
             << result.out << result.err;
+        if (c.status == 64) {
+            // The problem and one line to the help: nothing pushes it off a small terminal.
+            EXPECT_EQ(std::ranges::count(result.err, '\n'), 2) << result.err;
+            EXPECT_TRUE(result.err.ends_with("\nTry 'rq4720-cli --help' for more information.\n"))
+                << result.err;
+        }
         EXPECT_FALSE(rig.serial().isOpen());
     }
 
