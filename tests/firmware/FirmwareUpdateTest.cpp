@@ -163,6 +163,11 @@ TEST(FirmwareUpdate, OverRs232) {
          Lines(kSerialFound, {"Waiting for 4720B reboot ...Receive device ACK timeout, Flash abort!"}), false},
         {"[15] for the third byte", 100, [](auto&, auto& f) { f.flashAck = {5, 0x15}; },
          Lines(kSerialConfirmed, {"Total 100 Bytes. Writing:[15] ACK receive error, Flash abort! "}), false},
+        // Each data byte's acknowledgement has 2 s; the reader's latency and the line add 2.5 ms.
+        {"third byte acknowledged just in time", 100, [](auto&, auto& f) { f.lateFlashAnswer = {5, 1995ms}; },
+         Lines(kSerialConfirmed, {"Total 100 Bytes. Writing:..", "4720B firmware update Finished!"}), true},
+        {"third byte acknowledged too late", 100, [](auto&, auto& f) { f.lateFlashAnswer = {5, 2000ms}; },
+         Lines(kSerialConfirmed, {"Total 100 Bytes. Writing:Receive device ACK timeout, Flash abort!"}), false},
         {"07 for the end of the image", 100, [](auto&, auto& f) { f.flashAck = {103, 0x07}; },
          Lines(kSerialConfirmed, {"Total 100 Bytes. Writing:..Data compare error after write, please try again ..."}), false},
         // Probe, erase, command, speed check and six bytes, then the adapter is pulled.
