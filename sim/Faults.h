@@ -71,6 +71,13 @@ struct Faults {
         std::uint8_t value = 0;
     };
     std::optional<FlashAnswer> flashAck;
+    // RS232 flash path: answer k (counted as for flashAck) leaves this much later, as from
+    // a reader slow to store one byte.
+    struct LateAnswer {
+        int answer = 0;
+        Duration delay{};
+    };
+    std::optional<LateAnswer> lateFlashAnswer;
 };
 
 }  // namespace rq::sim

@@ -307,6 +307,9 @@ std::uint8_t ReaderModel::flashAnswer(Duration at, int baud) {
     if (faults_.flashAck && faults_.flashAck->answer == flashAnswers_) {
         answer = faults_.flashAck->value;
     }
+    if (faults_.lateFlashAnswer && faults_.lateFlashAnswer->answer == flashAnswers_) {
+        at += faults_.lateFlashAnswer->delay;
+    }
     ++flashAnswers_;
     sendSerial(kFlashMode, {answer}, at, baud);
     return answer;

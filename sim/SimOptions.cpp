@@ -127,9 +127,11 @@ std::string ApplyFault(std::string_view text, Faults& faults) {
         faults.onlyCommand = *code;
         return {};
     }
-    if (name == "wrong-byte" || name == "flash-ack" || name == "split" || name == "stored-byte") {
+    if (name == "wrong-byte" || name == "flash-ack" || name == "split" || name == "stored-byte" ||
+        name == "late-ack") {
         const auto pair = Pair(value);
-        if (!pair || pair->first > 1'000'000 || (name != "split" && pair->second > 255)) {
+        const bool milliseconds = name == "split" || name == "late-ack";
+        if (!pair || pair->first > 1'000'000 || (!milliseconds && pair->second > 255)) {
             return bad;
         }
         const Faults::ByteChange change{static_cast<std::size_t>(pair->first),
@@ -141,6 +143,9 @@ std::string ApplyFault(std::string_view text, Faults& faults) {
         } else if (name == "flash-ack") {
             faults.flashAck = Faults::FlashAnswer{static_cast<int>(pair->first),
                                                   static_cast<std::uint8_t>(pair->second)};
+        } else if (name == "late-ack") {
+            faults.lateFlashAnswer =
+                Faults::LateAnswer{static_cast<int>(pair->first), Milliseconds(pair->second)};
         } else {
             faults.splitReply =
                 Faults::Split{static_cast<std::size_t>(pair->first), Milliseconds(pair->second)};
@@ -318,6 +323,7 @@ Faults (a frame is one complete command frame):
   unplug-after=N      (--usb) after N frames the cable is pulled, back 1 s later
   flash-ack=K:V       answer K of the flash path is V instead of 0xFA (0 ready byte,
                       1 flash-mode command, 2 speed check, 3 + i data byte i, then the end)
+  late-ack=K:MS       answer K of the flash path (counted as above) comes MS ms later
 )";
 }
 

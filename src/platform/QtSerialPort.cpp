@@ -12,10 +12,12 @@
 
 #include "platform/DeviceDiagnosis.h"
 #include "platform/DeviceReports.h"
+#include "platform/FileDescriptor.h"
 #include "platform/PortSettings.h"
 #include "platform/SerialPortList.h"
 #include "platform/SerialPortMap.h"
 
+#include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -258,9 +260,16 @@ void QtSerialPort::reportUnopened(const std::string& location) {
 
 void QtSerialPort::release() {
     if (port_.isOpen()) {
+        const int fd = static_cast<int>(port_.handle());
         if (std::exchange(lowLatencyTurnedOn_, false)) {
-            DropLowLatency(static_cast<int>(port_.handle()));
+            DropLowLatency(fd);
         }
+        // Qt closes the device before it deletes its lock file. A pseudo-terminal whose
+        // other side has gone gives up its number on that close, and a new one given the
+        // number in between could not be opened by anything that honours the lock (another
+        // tool on the bench, a test beside this one). A copy of the descriptor keeps the
+        // number taken until Qt has finished.
+        const Descriptor keep(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
         port_.close();
     }
     port_.clearError();

@@ -38,9 +38,16 @@ struct UpdateCase {
     bool flashed;  // the reader holds the whole file
 };
 
+// What a progress bar would be told.
+struct ProgressSeen final : FlashProgress {
+    void imageBytesSent(int sent, int total) override { calls.emplace_back(sent, total); }
+    std::vector<std::pair<int, int>> calls;
+};
+
 // One update of a sample image of `length` bytes, the reader set up by the case.
 struct SimRig {
-    SimRig(const UpdateCase& c, Where where) : image(sim::MakeSampleFirmware(c.length, "V3.00")) {
+    SimRig(const UpdateCase& c, Where where, FlashProgress* progress = nullptr)
+        : image(sim::MakeSampleFirmware(c.length, "V3.00")) {
         sim::ReaderConfig config;
         config.settings[0] = 6;  // RS232 at 19200 baud
         c.setup(config, reader.faults());
@@ -56,7 +63,7 @@ struct SimRig {
         rig.state.ChosenFilePath = WriteImage(dir, image);
         // An earlier, longer image was read before this one.
         std::fill(rig.state.FirmwareImage.begin(), rig.state.FirmwareImage.end(), 0xEE);
-        UpdateFirmware(rig.ctx);
+        UpdateFirmware(rig.ctx, progress);
     }
     // The data reports: those after the length report.
     [[nodiscard]] std::vector<Bytes> usbData() const {
@@ -122,6 +129,18 @@ TEST(FirmwareUpdate, OverUsb) {
             }
             // The library blocks without the window's events: the loop runs them itself.
             EXPECT_GE(r.clock.keepAlives() - r.clock.sleeps(), static_cast<int>(data.size() / 8));
+
+            // With a progress bar: from 0 up to the image's length, never beyond it.
+            ProgressSeen progress;
+            const SimRig bar(c, Where::Usb, &progress);
+            EXPECT_EQ(bar.reader.image(), bar.image);
+            ASSERT_FALSE(progress.calls.empty());
+            EXPECT_EQ(progress.calls.front().first, 0);
+            EXPECT_EQ(progress.calls.back().first, static_cast<int>(c.length));
+            for (const auto& [sent, total] : progress.calls) {
+                EXPECT_LE(sent, total);
+                EXPECT_EQ(total, static_cast<int>(c.length));
+            }
         }
         EXPECT_EQ(r.hid.openHandles(), 0u);
         EXPECT_EQ(r.rig.state.LinkStatus, LinkState::Empty);
@@ -144,6 +163,11 @@ TEST(FirmwareUpdate, OverRs232) {
          Lines(kSerialFound, {"Waiting for 4720B reboot ...Receive device ACK timeout, Flash abort!"}), false},
         {"[15] for the third byte", 100, [](auto&, auto& f) { f.flashAck = {5, 0x15}; },
          Lines(kSerialConfirmed, {"Total 100 Bytes. Writing:[15] ACK receive error, Flash abort! "}), false},
+        // Each data byte's acknowledgement has 2 s; the reader's latency and the line add 2.5 ms.
+        {"third byte acknowledged just in time", 100, [](auto&, auto& f) { f.lateFlashAnswer = {5, 1995ms}; },
+         Lines(kSerialConfirmed, {"Total 100 Bytes. Writing:..", "4720B firmware update Finished!"}), true},
+        {"third byte acknowledged too late", 100, [](auto&, auto& f) { f.lateFlashAnswer = {5, 2000ms}; },
+         Lines(kSerialConfirmed, {"Total 100 Bytes. Writing:Receive device ACK timeout, Flash abort!"}), false},
         {"07 for the end of the image", 100, [](auto&, auto& f) { f.flashAck = {103, 0x07}; },
          Lines(kSerialConfirmed, {"Total 100 Bytes. Writing:..Data compare error after write, please try again ..."}), false},
         // Probe, erase, command, speed check and six bytes, then the adapter is pulled.

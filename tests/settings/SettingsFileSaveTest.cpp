@@ -119,7 +119,8 @@ TEST_F(SaveSettings, SaveThenLoadRestoresAllTenFields) {
 }
 
 TEST_F(SaveSettings, TextsThatWouldNotLoadBackAreQuotedAndRoundTrip) {
-    for (const std::string value : {"A,B", " lead", "trail ", "\r\nx", ",", "  ", " a,b "}) {
+    for (const std::string value :
+         {"A,B", " lead", "trail ", "\r\nx", "\r", "A\rB", ",", "  ", " a,b "}) {
         settings.prefix = value;
         settings.postfix = "p" + value;
         settings.onRemove = value;

@@ -65,7 +65,8 @@ TEST(SimOptions, FaultSwitches) {
          "--fault", "split=20:300",     "--fault", "identify=1b 00 07 34 37 32 30 49 56 42 0d",
          "--fault", "version-excess=2", "--fault", "no-reconnect",
          "--fault", "flash-ack=4:0x15", "--fault", "twice",
-         "--fault", "flood=2500",       "--fault", "stored-byte=0:8"});
+         "--fault", "flood=2500",       "--fault", "stored-byte=0:8",
+         "--fault", "late-ack=5:2100"});
     ASSERT_EQ(parsed.error, "");
     const Faults& faults = parsed.options.faults;
     EXPECT_EQ(faults.silentAfterFrames, 3);
@@ -90,6 +91,9 @@ TEST(SimOptions, FaultSwitches) {
     EXPECT_EQ(faults.flood, 2500ms);
     ASSERT_TRUE(faults.storedByte);
     EXPECT_EQ(faults.storedByte->value, 8);
+    ASSERT_TRUE(faults.lateFlashAnswer);
+    EXPECT_EQ(faults.lateFlashAnswer->answer, 5);
+    EXPECT_EQ(faults.lateFlashAnswer->delay, 2100ms);
 }
 
 TEST(SimOptions, RefusesWhatItDoesNotKnow) {
