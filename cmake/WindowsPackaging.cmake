@@ -48,14 +48,16 @@ set(CPACK_PACKAGE_VENDOR "RQ-4720 tool developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configure, test and update RQ-4720 iButton readers")
 set(CPACK_PACKAGE_FILE_NAME rq4720-tool-${PROJECT_VERSION}-win64)
+# The folder and the uninstall key keep their first name, so that an install over an
+# earlier version finds that version's uninstaller and runs it.
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "RQ-4720 Tool")
 set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY "RQ-4720 Tool")
-# The Start-menu entry.
-set(CPACK_PACKAGE_EXECUTABLES rq4720-tool "RQ-4720 Tool")
+# What the user reads is the name of the Linux menu entry: the Start-menu entry, the
+# "Apps & features" entry, the installer's title and the Start-menu folder.
+set(CPACK_PACKAGE_EXECUTABLES rq4720-tool "RQ-4720 Programming Tool")
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
-set(CPACK_NSIS_DISPLAY_NAME "RQ-4720 Tool ${PROJECT_VERSION}")
-# The installer's title and the Start-menu folder, which so stays one across versions.
-set(CPACK_NSIS_PACKAGE_NAME "RQ-4720 Tool")
+set(CPACK_NSIS_DISPLAY_NAME "RQ-4720 Programming Tool ${PROJECT_VERSION}")
+set(CPACK_NSIS_PACKAGE_NAME "RQ-4720 Programming Tool")
 set(CPACK_NSIS_MUI_ICON ${RQ_WINDOWS_ICON})
 set(CPACK_NSIS_MUI_UNIICON ${RQ_WINDOWS_ICON})
 # The icon "Apps & features" shows beside the uninstall entry.
@@ -71,7 +73,7 @@ set(CPACK_NSIS_DEFINES [=[
   Target amd64-unicode
   !include FileFunc.nsh
   !define MUI_FINISHPAGE_RUN
-  !define MUI_FINISHPAGE_RUN_TEXT "Start RQ-4720 Tool"
+  !define MUI_FINISHPAGE_RUN_TEXT "Start RQ-4720 Programming Tool"
   !define MUI_FINISHPAGE_RUN_FUNCTION StartAsTheUser
 Function StartAsTheUser
   Exec '"$WINDIR\explorer.exe" "$INSTDIR\rq4720-tool.exe"'
