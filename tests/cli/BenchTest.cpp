@@ -163,6 +163,14 @@ TEST_F(Bench, ReaderReachesTheChosenOneAndLeavesTheOthersAlone) {
     EXPECT_EQ(nowhere.status, 1);
     EXPECT_EQ(nowhere.json()["outcome"].toString(), "not-found");
     EXPECT_NE(nowhere.err.find("no reader can be at 'com9'"), std::string::npos);
+
+    // A device that opens but fails the handshake is no reader: the record names no link.
+    usbReaders[0].faults().silentAfterFrames = 0;
+    const Run silent = run({"--json", "version", "--reader", "usb:SN-A"});
+    EXPECT_EQ(silent.status, 1) << silent.err;
+    EXPECT_EQ(silent.json()["outcome"].toString(), "not-found");
+    EXPECT_TRUE(silent.json()["link"].isNull()) << silent.out;
+    EXPECT_TRUE(silent.json()["port"].isNull()) << silent.out;
 }
 
 TEST_F(Bench, WriteVerifyCatchesAReaderThatStoresSomethingElse) {

@@ -199,6 +199,7 @@ TEST_F(Cli, ExitStatusSaysHowTheCommandEnded) {
         {{"write"}, {}, true, 64, "write needs exactly one file\n"},
         {{"-x", "version"}, {}, true, 64, "unknown option '-x'\n"},
         {{"read", "--raw"}, {}, true, 64, "only monitor writes the reader's bytes (--raw)\n"},
+        {{"write", good, "-o", "x.kxs"}, {}, true, 64, "only read saves to a file (-o)\n"},
         {{"program"}, {}, true, 64, "unknown command 'program'\n"},
         // Last, as they leave the reader erased: the failure text starts a line of its own
         // before the first dot and after the progress dots.
@@ -235,6 +236,12 @@ TEST_F(Cli, ExitStatusSaysHowTheCommandEnded) {
         }
         EXPECT_FALSE(rig.serial().isOpen());
     }
+#ifndef _WIN32  // under Wine, list would look at the system's own ports
+    // A script tells an empty bench by the status.
+    const Run nothing = run({"list"}, false, false);
+    EXPECT_EQ(nothing.status, 1);
+    EXPECT_EQ(nothing.out, "no USB device with the reader's IDs and no serial port\n");
+#endif
 
     const int erases = reader([](sim::ReaderModel& r) { return r.erases(); });
     typed = "n\n";
