@@ -35,9 +35,11 @@ std::optional<ReaderPlace> FindPlace(
     };
     if (id.starts_with("usb:")) {
         const std::string_view key = id.substr(4);
+        // A serial number two devices share names neither: it would reach the first one
+        // found, which may be the other reader of the two.
         return found([&](const ReaderPlace& place) {
             return place.link == ReaderPlace::Link::Usb && !key.empty() &&
-                   (place.device == key || place.serialNumber == key);
+                   (place.device == key || place.usbKey() == key);
         });
     }
     if (id.size() > 3 && std::tolower(static_cast<unsigned char>(id[0])) == 'c' &&

@@ -32,7 +32,8 @@ struct ReaderPlace {
 [[nodiscard]] std::vector<ReaderPlace> AllPlaces(std::span<const HidDeviceInfo> usb,
                                                  std::span<const std::string> comDevices);
 
-// The place that `id` names among `places`: "usb:<path>" or "usb:<serial>", "com3" (any
+// The place that `id` names among `places`: "usb:<path>" or "usb:<serial>" (a serial
+// number no other device shares), "com3" (any
 // case), or a serial device's path ("/dev/ttyUSB0", compared after `canonical`, which
 // resolves symbolic links). nullopt when it names none of them.
 [[nodiscard]] std::optional<ReaderPlace> FindPlace(

@@ -41,6 +41,7 @@ TEST(ReaderPlace, EachPlaceHasAnIdAndAnIdNamesOneOrNone) {
         {"com3x", nullptr},
         {"usb:", nullptr},
         {"usb:SN-C", nullptr},
+        {"usb:SN-B", nullptr},      // shared: either device could be meant
         {"/dev/hidraw0", nullptr},  // a USB device is named with usb:
         {"", nullptr},
     };
