@@ -19,6 +19,7 @@
 #include "PtyReader.h"
 #include "SimOptions.h"
 #include "TypedInput.h"
+#include "core/Text.h"
 #ifdef __linux__
 #include "UhidBench.h"
 #endif
@@ -96,7 +97,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     const auto parsed = rq::sim::ParseOptions(arguments);
     if (!parsed.error.empty()) {
-        std::cerr << "rq4720-sim: " << parsed.error
+        std::cerr << "rq4720-sim: " << rq::text::TerminalSafe(parsed.error)
                   << "\nTry 'rq4720-sim --help' for more information.\n";
         return 2;
     }

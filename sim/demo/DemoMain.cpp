@@ -15,6 +15,7 @@
 #include "DemoOptions.h"
 #include "DemoPanel.h"
 #include "app/Form1.h"
+#include "core/Text.h"
 #include "platform/QtSerialPort.h"
 #include "platform/SteadyClock.h"
 
@@ -37,7 +38,7 @@ int main(int argc, char* argv[]) {
     const rq::demo::DemoOptions options = ReadArguments(argc, argv);
     if (options.action == Action::BadUsage) {
         std::fprintf(stderr, "rq4720-demo: %s\nTry 'rq4720-demo --help' for more information.\n",
-                     options.problem.c_str());
+                     rq::text::TerminalSafe(options.problem).c_str());
         return 64;  // as sysexits' EX_USAGE, like the tool
     }
     try {

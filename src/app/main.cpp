@@ -7,6 +7,7 @@
 
 #include "app/CommandLine.h"
 #include "app/Form1.h"
+#include "core/Text.h"
 #include "platform/HidapiLibrary.h"
 #include "platform/ProcessConsole.h"
 #include "platform/SteadyClock.h"
@@ -42,7 +43,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr,
                      "rq4720-tool: unknown option '%s'\n"
                      "Try 'rq4720-tool --help' for more information.\n",
-                     line.unknown.c_str());
+                     rq::text::TerminalSafe(line.unknown).c_str());
         return rq::app::kBadUsageExitStatus;
     }
 
