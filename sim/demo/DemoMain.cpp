@@ -15,6 +15,7 @@
 #include "DemoOptions.h"
 #include "DemoPanel.h"
 #include "app/Form1.h"
+#include "core/ForwardingDevices.h"
 #include "core/Text.h"
 #include "platform/QtSerialPort.h"
 #include "platform/SteadyClock.h"
@@ -62,42 +63,7 @@ int main(int argc, char* argv[]) {
         rq::sim::SimulatedUsbReader usbReader(*clock, usbConfig);
 
         // The HID library belongs to the USB reader; the window gets a forwarding handle.
-        class BorrowedHid final : public rq::HidLibrary {
-          public:
-            explicit BorrowedHid(rq::HidLibrary& hid) : hid_(hid) {}
-            std::uint32_t HidDevice_GetNumHidDevices(std::uint16_t v, std::uint16_t p) override {
-                return hid_.HidDevice_GetNumHidDevices(v, p);
-            }
-            std::uint8_t HidDevice_Open(rq::HidDeviceRef& d, std::uint32_t i, std::uint16_t v,
-                                        std::uint16_t p, std::uint32_t n) override {
-                return hid_.HidDevice_Open(d, i, v, p, n);
-            }
-            void HidDevice_GetHandle(rq::HidDeviceRef d) override { hid_.HidDevice_GetHandle(d); }
-            std::uint16_t HidDevice_GetInputReportBufferLength(rq::HidDeviceRef d) override {
-                return hid_.HidDevice_GetInputReportBufferLength(d);
-            }
-            std::uint16_t HidDevice_GetOutputReportBufferLength(rq::HidDeviceRef d) override {
-                return hid_.HidDevice_GetOutputReportBufferLength(d);
-            }
-            std::uint8_t HidDevice_SetOutputReport_Interrupt(
-                rq::HidDeviceRef d, std::span<const std::uint8_t> r) override {
-                return hid_.HidDevice_SetOutputReport_Interrupt(d, r);
-            }
-            std::uint8_t HidDevice_GetInputReport_Interrupt(rq::HidDeviceRef d,
-                                                            std::span<std::uint8_t> b,
-                                                            std::uint32_t n,
-                                                            std::uint32_t& returned) override {
-                return hid_.HidDevice_GetInputReport_Interrupt(d, b, n, returned);
-            }
-            std::uint8_t HidDevice_Close(rq::HidDeviceRef d) override {
-                return hid_.HidDevice_Close(d);
-            }
-
-          private:
-            rq::HidLibrary& hid_;
-        };
-
-        rq::app::Devices devices{std::make_unique<BorrowedHid>(usbReader.library()),
+        rq::app::Devices devices{std::make_unique<rq::ForwardingHidLibrary>(usbReader.library()),
                                  std::make_unique<rq::QtSerialPort>(), std::move(clock)};
         // The file manager starts in the current directory: where the sample images are.
         QDir::setCurrent(QStringLiteral(RQ_SAMPLE_FIRMWARE_DIR));

@@ -8,8 +8,8 @@ KeptSerialPort::~KeptSerialPort() {
 
 void KeptSerialPort::keep(bool on) {
     keep_ = on;
-    if (!keep_ && !open_ && port_.isOpen()) {
-        port_.close();
+    if (!keep_ && !open_ && inner().isOpen()) {
+        inner().close();
     }
 }
 
@@ -23,18 +23,18 @@ SerialFailure KeptSerialPort::open() {
     if (open_) {
         return SerialFailure::OpenFailed;
     }
-    if (port_.isOpen()) {
-        if (port_.commPort() == commPort_) {
+    if (inner().isOpen()) {
+        if (inner().commPort() == commPort_) {
             // Taken up again: what came in meanwhile belongs to no question of ours.
-            port_.discardInput();
-            port_.discardOutput();
+            inner().discardInput();
+            inner().discardOutput();
             open_ = true;
             return SerialFailure::None;
         }
-        port_.close();
+        inner().close();
     }
-    port_.setCommPort(commPort_);
-    const SerialFailure failure = port_.open();
+    inner().setCommPort(commPort_);
+    const SerialFailure failure = inner().open();
     open_ = failure == SerialFailure::None;
     return failure;
 }
@@ -42,22 +42,22 @@ SerialFailure KeptSerialPort::open() {
 void KeptSerialPort::close() {
     open_ = false;
     if (!keep_) {
-        port_.close();
+        inner().close();
     }
 }
 
 SerialFailure KeptSerialPort::inBufferCount(int& count) {
     count = 0;
-    return open_ ? port_.inBufferCount(count) : SerialFailure::PortNotOpen;
+    return open_ ? inner().inBufferCount(count) : SerialFailure::PortNotOpen;
 }
 
 SerialFailure KeptSerialPort::output(std::span<const std::uint8_t> bytes) {
-    return open_ ? port_.output(bytes) : SerialFailure::PortNotOpen;
+    return open_ ? inner().output(bytes) : SerialFailure::PortNotOpen;
 }
 
 SerialFailure KeptSerialPort::input(std::vector<std::uint8_t>& bytes) {
     bytes.clear();
-    return open_ ? port_.input(bytes) : SerialFailure::PortNotOpen;
+    return open_ ? inner().input(bytes) : SerialFailure::PortNotOpen;
 }
 
 KeptHidLibrary::~KeptHidLibrary() {
@@ -67,7 +67,7 @@ KeptHidLibrary::~KeptHidLibrary() {
 void KeptHidLibrary::keep(bool on) {
     keep_ = on;
     if (!keep_ && closed_ && open_) {
-        hid_.HidDevice_Close(open_->device);
+        inner().HidDevice_Close(open_->device);
         open_.reset();
         closed_ = false;
     }
@@ -82,12 +82,12 @@ std::uint8_t KeptHidLibrary::HidDevice_Open(HidDeviceRef& device, std::uint32_t 
             device = open_->device;
             return kHidSuccess;
         }
-        hid_.HidDevice_Close(open_->device);
+        inner().HidDevice_Close(open_->device);
         open_.reset();
         closed_ = false;
     }
     const std::uint8_t status =
-        hid_.HidDevice_Open(device, deviceIndex, vendorId, productId, numInputBuffers);
+        inner().HidDevice_Open(device, deviceIndex, vendorId, productId, numInputBuffers);
     if (status == kHidSuccess) {
         open_ = Kept{device, deviceIndex};
     }
@@ -103,7 +103,7 @@ std::uint8_t KeptHidLibrary::HidDevice_Close(HidDeviceRef device) {
         open_.reset();
         closed_ = false;
     }
-    return hid_.HidDevice_Close(device);
+    return inner().HidDevice_Close(device);
 }
 
 }  // namespace rq::cli

@@ -5,7 +5,7 @@
 namespace rq {
 
 OneHidPlace::OneHidPlace(HidLibrary& hid, HidInventory& inventory, std::optional<std::string> key)
-    : hid_(hid), inventory_(inventory), key_(std::move(key)) {}
+    : ForwardingHidLibrary(hid), inventory_(inventory), key_(std::move(key)) {}
 
 std::vector<HidDeviceInfo> OneHidPlace::matching(std::uint16_t vendorId, std::uint16_t productId) {
     std::vector<HidDeviceInfo> devices;
@@ -21,7 +21,7 @@ std::vector<HidDeviceInfo> OneHidPlace::matching(std::uint16_t vendorId, std::ui
 std::uint32_t OneHidPlace::HidDevice_GetNumHidDevices(std::uint16_t vendorId,
                                                       std::uint16_t productId) {
     if (!key_) {
-        return hid_.HidDevice_GetNumHidDevices(vendorId, productId);
+        return inner().HidDevice_GetNumHidDevices(vendorId, productId);
     }
     return static_cast<std::uint32_t>(matching(vendorId, productId).size());
 }
@@ -31,7 +31,7 @@ std::uint8_t OneHidPlace::HidDevice_Open(HidDeviceRef& device, std::uint32_t dev
                                          std::uint32_t numInputBuffers) {
     if (!key_) {
         const std::uint8_t status =
-            hid_.HidDevice_Open(device, deviceIndex, vendorId, productId, numInputBuffers);
+            inner().HidDevice_Open(device, deviceIndex, vendorId, productId, numInputBuffers);
         if (status == kHidSuccess) {
             const auto listed = inventory_.listHidDevices(vendorId, productId);
             const auto opened = std::ranges::find(listed, deviceIndex, &HidDeviceInfo::index);
@@ -43,8 +43,8 @@ std::uint8_t OneHidPlace::HidDevice_Open(HidDeviceRef& device, std::uint32_t dev
     if (deviceIndex >= devices.size()) {
         return kHidDeviceNotFound;
     }
-    const std::uint8_t status = hid_.HidDevice_Open(device, devices[deviceIndex].index, vendorId,
-                                                    productId, numInputBuffers);
+    const std::uint8_t status = inner().HidDevice_Open(device, devices[deviceIndex].index, vendorId,
+                                                       productId, numInputBuffers);
     if (status == kHidSuccess) {
         openedPath_ = devices[deviceIndex].path;
     }

@@ -17,6 +17,7 @@
 #include "SimHidLibrary.h"
 #include "SimOptions.h"
 #include "cli/RunCommandLine.h"
+#include "core/ForwardingDevices.h"
 #include "core/NoDevices.h"
 #include "platform/ExclusiveHold.h"
 #include "platform/QtSerialPort.h"
@@ -214,42 +215,23 @@ TEST_F(Bench, WriteVerifyCatchesAReaderThatStoresSomethingElse) {
 }
 
 // Records what the operations do to the port below the command line.
-class RecordingPort final : public SerialPort {
+class RecordingPort final : public ForwardingSerialPort {
   public:
-    explicit RecordingPort(SerialPort& port) : port_(port) {}
+    using ForwardingSerialPort::ForwardingSerialPort;
     std::vector<std::string> events;
 
-    void setCommPort(int port) override { port_.setCommPort(port); }
-    [[nodiscard]] int commPort() const override { return port_.commPort(); }
-    SerialFailure setSettings(std::string_view settings) override {
-        return port_.setSettings(settings);
-    }
-    [[nodiscard]] std::string_view settings() const override { return port_.settings(); }
-    void setInputMode(int mode) override { port_.setInputMode(mode); }
-    [[nodiscard]] bool isOpen() const override { return port_.isOpen(); }
     SerialFailure open() override {
         events.emplace_back("open");
-        return port_.open();
+        return inner().open();
     }
     void close() override {
         events.emplace_back("close");
-        port_.close();
+        inner().close();
     }
-    SerialFailure inBufferCount(int& count) override { return port_.inBufferCount(count); }
-    void discardInput() override { port_.discardInput(); }
-    void discardOutput() override { port_.discardOutput(); }
     SerialFailure output(std::span<const std::uint8_t> bytes) override {
         events.push_back("out " + std::to_string(bytes.size()));
-        return port_.output(bytes);
+        return inner().output(bytes);
     }
-    SerialFailure input(std::vector<std::uint8_t>& bytes) override { return port_.input(bytes); }
-    void waitForInput(std::chrono::nanoseconds maxWait) override { port_.waitForInput(maxWait); }
-    void setReceiveHandler(std::function<void()> handler) override {
-        port_.setReceiveHandler(std::move(handler));
-    }
-
-  private:
-    SerialPort& port_;
 };
 
 TEST_F(Bench, WriteVerifyHoldsTheReaderUntilItIsReadBack) {
