@@ -114,20 +114,8 @@ void DropLowLatency(int fd) {
 
 }  // namespace
 
-// Marks the time inside one of the binding's calls: Qt may announce bytes then, and the
-// receive handler must not run in the middle of an operation.
-class QtSerialPort::CallScope {
-  public:
-    explicit CallScope(QtSerialPort& port) : port_(port) { ++port_.callDepth_; }
-    ~CallScope() { --port_.callDepth_; }
-    CallScope(const CallScope&) = delete;
-    CallScope& operator=(const CallScope&) = delete;
-
-  private:
-    QtSerialPort& port_;
-};
-
-QtSerialPort::QtSerialPort(std::optional<SerialPortMap> fixedMap) : fixedMap_(std::move(fixedMap)) {
+QtSerialPort::QtSerialPort(std::optional<SerialPortMap> fixedMap)
+    : BufferedSerialPort(std::move(fixedMap)) {
     QObject::connect(&port_, &QSerialPort::readyRead, &port_,
                      [this] { deliverReceiveNotification(); });
     QObject::connect(&port_, &QSerialPort::errorOccurred, &port_,
@@ -135,7 +123,7 @@ QtSerialPort::QtSerialPort(std::optional<SerialPortMap> fixedMap) : fixedMap_(st
                          // Inside our own calls the caller checks the error itself. From
                          // the event loop (Qt's read notifier) the device is released
                          // after Qt has finished with it.
-                         if (callDepth_ == 0 && open_ && IsDeviceFailure(error)) {
+                         if (!insideCall() && open_ && IsDeviceFailure(error)) {
                              QMetaObject::invokeMethod(
                                  &port_,
                                  [this, session = session_] {
@@ -176,16 +164,6 @@ std::optional<std::string> QtSerialPort::locationOf(int port) {
         port);
 }
 
-void QtSerialPort::setCommPort(int port) {
-    if (!open_) {
-        commPort_ = port;
-    }
-}
-
-int QtSerialPort::commPort() const {
-    return commPort_;
-}
-
 SerialFailure QtSerialPort::setSettings(std::string_view settings) {
     const CallScope scope(*this);
     const std::optional<qint32> baudRate = BaudRateOfSettings(settings);
@@ -202,16 +180,8 @@ SerialFailure QtSerialPort::setSettings(std::string_view settings) {
     return SerialFailure::None;
 }
 
-std::string_view QtSerialPort::settings() const {
-    return settings_;
-}
-
 void QtSerialPort::setInputMode(int mode) {
     inputMode_ = mode;
-}
-
-bool QtSerialPort::isOpen() const {
-    return open_;
 }
 
 SerialFailure QtSerialPort::open() {
@@ -246,16 +216,9 @@ SerialFailure QtSerialPort::open() {
     port_.setDataTerminalReady(true);
     port_.setRequestToSend(true);
     port_.clearError();
-    open_ = true;
-    failed_ = false;
+    opened();
     ++session_;
     return SerialFailure::None;
-}
-
-void QtSerialPort::reportUnopened(const std::string& location) {
-    if (!fixedMap_) {
-        unopenedReports_.tell(location);
-    }
 }
 
 void QtSerialPort::release() {
@@ -277,26 +240,7 @@ void QtSerialPort::release() {
     emptyAt_.reset();
 }
 
-void QtSerialPort::close() {
-    const CallScope scope(*this);
-    release();
-    open_ = false;
-    failed_ = false;
-    takenBeforeFailure_.clear();
-}
-
-void QtSerialPort::deviceFailed() {
-    if (open_ && !failed_) {
-        failed_ = true;
-        // What was already read from the device is handed out by the next read.
-        takeQtBuffer();
-        takenBeforeFailure_ = std::exchange(received_, {});
-        // Release the device node at once so that a replugged adapter can come back.
-        release();
-    }
-}
-
-void QtSerialPort::takeQtBuffer() {
+void QtSerialPort::takeBytesReadAside() {
     if (port_.bytesAvailable() > 0) {
         const QByteArray data = port_.readAll();
         received_.insert(received_.end(), data.begin(), data.end());
@@ -307,11 +251,11 @@ void QtSerialPort::takeQtBuffer() {
 // and Qt's read (its own poll, its ring buffer, its signals) costs more than the byte's
 // wait in the OS. What Qt's notifier read while the event loop ran is older and goes
 // first.
-bool QtSerialPort::pullWaitingBytes(bool ready) {
+bool QtSerialPort::pullBytes(bool ready) {
     if (!open_ || failed_) {
         return false;
     }
-    takeQtBuffer();
+    takeBytesReadAside();
     using Clock = std::chrono::steady_clock;
     if (emptyAt_ && Clock::now() - *emptyAt_ < kFreshLook) {
         return true;
@@ -348,19 +292,6 @@ bool QtSerialPort::pullWaitingBytes(bool ready) {
         return false;
     }
     return true;
-}
-
-SerialFailure QtSerialPort::inBufferCount(int& count) {
-    const CallScope scope(*this);
-    count = 0;
-    if (!open_) {
-        return SerialFailure::PortNotOpen;
-    }
-    if (!pullWaitingBytes()) {
-        return SerialFailure::ReadFailed;
-    }
-    count = static_cast<int>(std::min<std::size_t>(received_.size(), INT_MAX));
-    return SerialFailure::None;
 }
 
 void QtSerialPort::discardInput() {
@@ -431,20 +362,6 @@ SerialFailure QtSerialPort::output(std::span<const std::uint8_t> bytes) {
     return SerialFailure::None;
 }
 
-SerialFailure QtSerialPort::input(std::vector<std::uint8_t>& bytes) {
-    const CallScope scope(*this);
-    bytes.clear();
-    if (!open_) {
-        return SerialFailure::PortNotOpen;
-    }
-    if (!pullWaitingBytes()) {
-        bytes = std::exchange(takenBeforeFailure_, {});
-        return SerialFailure::ReadFailed;
-    }
-    bytes = std::exchange(received_, {});
-    return SerialFailure::None;
-}
-
 void QtSerialPort::waitForInput(std::chrono::nanoseconds maxWait) {
     const CallScope scope(*this);
     if (!open_ || failed_) {
@@ -455,27 +372,14 @@ void QtSerialPort::waitForInput(std::chrono::nanoseconds maxWait) {
         // Takes the bytes, or finds that the device went away; what the wait saw outdates
         // an earlier look.
         emptyAt_.reset();
-        pullWaitingBytes(readiness.data && !readiness.hangup);
+        pullBytes(readiness.data && !readiness.hangup);
     }
-}
-
-void QtSerialPort::setReceiveHandler(std::function<void()> handler) {
-    receiveHandler_ = std::move(handler);
 }
 
 void QtSerialPort::deliverReceiveNotification() {
     if (!failed_) {
         runReceiveHandler();
     }
-}
-
-void QtSerialPort::runReceiveHandler() {
-    if (callDepth_ > 0 || !open_ || !receiveHandler_) {
-        return;
-    }
-    // A copy: the handler may replace itself or close the port.
-    const std::function<void()> handler = receiveHandler_;
-    handler();
 }
 
 }  // namespace rq

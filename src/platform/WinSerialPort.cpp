@@ -238,21 +238,8 @@ class WinSerialPort::Device {
     bool stuck_ = false;
 };
 
-// Marks the time inside one of the binding's calls: the receive handler must not run in
-// the middle of an operation.
-class WinSerialPort::CallScope {
-  public:
-    explicit CallScope(WinSerialPort& port) : port_(port) { ++port_.callDepth_; }
-    ~CallScope() { --port_.callDepth_; }
-    CallScope(const CallScope&) = delete;
-    CallScope& operator=(const CallScope&) = delete;
-
-  private:
-    WinSerialPort& port_;
-};
-
 WinSerialPort::WinSerialPort(std::optional<SerialPortMap> fixedMap)
-    : fixedMap_(std::move(fixedMap)) {
+    : BufferedSerialPort(std::move(fixedMap)) {
     pollTimer_.setInterval(kPollInterval);
     QObject::connect(&pollTimer_, &QTimer::timeout, [this] { poll(); });
 }
@@ -272,16 +259,6 @@ std::optional<std::string> WinSerialPort::locationOf(int port) const {
     return WindowsDeviceName(port);
 }
 
-void WinSerialPort::setCommPort(int port) {
-    if (!open_) {
-        commPort_ = port;
-    }
-}
-
-int WinSerialPort::commPort() const {
-    return commPort_;
-}
-
 SerialFailure WinSerialPort::setSettings(std::string_view settings) {
     const CallScope scope(*this);
     const std::optional<std::int32_t> baudRate = BaudRateOfSettings(settings);
@@ -298,16 +275,8 @@ SerialFailure WinSerialPort::setSettings(std::string_view settings) {
     return SerialFailure::None;
 }
 
-std::string_view WinSerialPort::settings() const {
-    return settings_;
-}
-
 void WinSerialPort::setInputMode(int /*mode*/) {
     // Reads are bytes whatever the mode.
-}
-
-bool WinSerialPort::isOpen() const {
-    return open_;
 }
 
 SerialFailure WinSerialPort::open() {
@@ -330,19 +299,10 @@ SerialFailure WinSerialPort::open() {
         return SerialFailure::OpenFailed;  // not a serial port
     }
     device_ = std::move(device);
-    received_.clear();
-    takenBeforeFailure_.clear();
-    open_ = true;
-    failed_ = false;
+    opened();
     failureTold_ = false;
     updatePolling();
     return SerialFailure::None;
-}
-
-void WinSerialPort::reportUnopened(const std::string& location) {
-    if (!fixedMap_) {
-        unopenedReports_.tell(location);
-    }
 }
 
 void WinSerialPort::release() {
@@ -356,22 +316,8 @@ void WinSerialPort::release() {
 }
 
 void WinSerialPort::close() {
-    const CallScope scope(*this);
-    release();
-    open_ = false;
-    failed_ = false;
-    takenBeforeFailure_.clear();
+    BufferedSerialPort::close();
     updatePolling();
-}
-
-void WinSerialPort::deviceFailed() {
-    if (open_ && !failed_) {
-        failed_ = true;
-        // What was already read from the device is handed out by the next read.
-        takenBeforeFailure_ = std::exchange(received_, {});
-        // Release the port at once so that a replugged adapter can come back.
-        release();
-    }
 }
 
 bool WinSerialPort::pullWaitingBytes() {
@@ -400,19 +346,6 @@ bool WinSerialPort::pullWaitingBytes() {
         }
     }
     return true;
-}
-
-SerialFailure WinSerialPort::inBufferCount(int& count) {
-    const CallScope scope(*this);
-    count = 0;
-    if (!open_) {
-        return SerialFailure::PortNotOpen;
-    }
-    if (!pullWaitingBytes()) {
-        return SerialFailure::ReadFailed;
-    }
-    count = static_cast<int>(std::min<std::size_t>(received_.size(), INT_MAX));
-    return SerialFailure::None;
 }
 
 void WinSerialPort::discardInput() {
@@ -454,20 +387,6 @@ SerialFailure WinSerialPort::output(std::span<const std::uint8_t> bytes) {
     return SerialFailure::None;
 }
 
-SerialFailure WinSerialPort::input(std::vector<std::uint8_t>& bytes) {
-    const CallScope scope(*this);
-    bytes.clear();
-    if (!open_) {
-        return SerialFailure::PortNotOpen;
-    }
-    if (!pullWaitingBytes()) {
-        bytes = std::exchange(takenBeforeFailure_, {});
-        return SerialFailure::ReadFailed;
-    }
-    bytes = std::exchange(received_, {});
-    return SerialFailure::None;
-}
-
 void WinSerialPort::waitForInput(std::chrono::nanoseconds maxWait) {
     const CallScope scope(*this);
     if (!open_ || failed_) {
@@ -486,13 +405,8 @@ void WinSerialPort::waitForInput(std::chrono::nanoseconds maxWait) {
     }
 }
 
-void WinSerialPort::setReceiveHandler(std::function<void()> handler) {
-    receiveHandler_ = std::move(handler);
-    updatePolling();
-}
-
 void WinSerialPort::updatePolling() {
-    if (open_ && receiveHandler_) {
+    if (open_ && hasReceiveHandler()) {
         if (!pollTimer_.isActive()) {
             pollTimer_.start();
         }
@@ -502,7 +416,7 @@ void WinSerialPort::updatePolling() {
 }
 
 void WinSerialPort::poll() {
-    if (callDepth_ > 0 || !open_ || !receiveHandler_) {
+    if (insideCall() || !open_ || !hasReceiveHandler()) {
         return;
     }
     if (!failed_) {
@@ -517,9 +431,7 @@ void WinSerialPort::poll() {
     } else if (received_.empty()) {
         return;
     }
-    // A copy: the handler may replace itself or close the port.
-    const std::function<void()> handler = receiveHandler_;
-    handler();
+    runReceiveHandler();
 }
 
 }  // namespace rq

@@ -13,10 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/SerialPort.h"
-#include "platform/DeviceReports.h"
+#include "platform/BufferedSerialPort.h"
 #include "platform/SerialPortList.h"
-#include "platform/SerialPortMap.h"
 
 namespace rq {
 
@@ -34,61 +32,34 @@ namespace rq {
 // Delivery rule and failures as on Linux: the receive handler runs from the event loop
 // only (a timer looks for received bytes while a handler is set); a device that goes away
 // is released at once and every read reports ReadFailed until close().
-class WinSerialPort final : public SerialPort {
+class WinSerialPort final : public BufferedSerialPort {
   public:
-    // `fixedMap`: COM n from this map, for a probe of one port on a thread of its own;
-    // such a port tells no reasons, its caller diagnoses what did not open.
     explicit WinSerialPort(std::optional<SerialPortMap> fixedMap = std::nullopt);
     ~WinSerialPort() override;
-    WinSerialPort(const WinSerialPort&) = delete;
-    WinSerialPort& operator=(const WinSerialPort&) = delete;
 
-    void setCommPort(int port) override;
-    [[nodiscard]] int commPort() const override;
     SerialFailure setSettings(std::string_view settings) override;
-    [[nodiscard]] std::string_view settings() const override;
     void setInputMode(int mode) override;
-
-    [[nodiscard]] bool isOpen() const override;
     SerialFailure open() override;
     void close() override;
-
-    SerialFailure inBufferCount(int& count) override;
     void discardInput() override;
     void discardOutput() override;
     SerialFailure output(std::span<const std::uint8_t> bytes) override;
-    SerialFailure input(std::vector<std::uint8_t>& bytes) override;
-
     void waitForInput(std::chrono::nanoseconds maxWait) override;
-
-    void setReceiveHandler(std::function<void()> handler) override;
 
   private:
     class Device;  // the open port: its handle and its one transfer at a time
-    class CallScope;
 
     [[nodiscard]] std::optional<std::string> locationOf(int port) const;
-    void reportUnopened(const std::string& location);
     // Moves what the driver holds into received_; false when the device has failed.
-    bool pullWaitingBytes();
-    void deviceFailed();
-    void release();
+    bool pullWaitingBytes() override;
+    void release() override;
+    void receiveHandlerChanged() override { updatePolling(); }
     void updatePolling();
     void poll();
 
-    int commPort_ = 1;
-    std::string settings_ = "9600,n,8,1";
     std::uint32_t baudRate_ = 9600;
-    bool open_ = false;
-    bool failed_ = false;
     bool failureTold_ = false;  // the handler has run once for the failure
     std::unique_ptr<Device> device_;
-    std::vector<std::uint8_t> received_;
-    std::vector<std::uint8_t> takenBeforeFailure_;
-    int callDepth_ = 0;
-    std::function<void()> receiveHandler_;
-    std::optional<SerialPortMap> fixedMap_;
-    UnopenedPortReports unopenedReports_;
     QTimer pollTimer_;
 };
 
