@@ -18,16 +18,22 @@ class ExclusiveHold {
 
     ExclusiveHold() = default;
     ExclusiveHold(ExclusiveHold&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    ExclusiveHold& operator=(ExclusiveHold&& other) noexcept;
+    ExclusiveHold& operator=(ExclusiveHold&& other) noexcept {
+        if (this != &other) {
+            release();
+            fd_ = std::exchange(other.fd_, -1);
+        }
+        return *this;
+    }
     ExclusiveHold(const ExclusiveHold&) = delete;
     ExclusiveHold& operator=(const ExclusiveHold&) = delete;
-    ~ExclusiveHold();
+    ~ExclusiveHold() { release(); }
 
     Result take(const std::string& path);
 
   private:
-    void release();
-    int fd_ = -1;
+    void release();  // one per system
+    int fd_ = -1;    // the descriptor, or on Windows the mutex's handle
 };
 
 }  // namespace rq

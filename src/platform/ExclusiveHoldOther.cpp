@@ -3,13 +3,6 @@
 
 namespace rq {
 
-ExclusiveHold& ExclusiveHold::operator=(ExclusiveHold&& other) noexcept {
-    fd_ = std::exchange(other.fd_, -1);
-    return *this;
-}
-
-ExclusiveHold::~ExclusiveHold() = default;
-
 void ExclusiveHold::release() {}
 
 ExclusiveHold::Result ExclusiveHold::take(const std::string& /*path*/) {

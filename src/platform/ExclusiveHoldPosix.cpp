@@ -8,18 +8,6 @@
 
 namespace rq {
 
-ExclusiveHold& ExclusiveHold::operator=(ExclusiveHold&& other) noexcept {
-    if (this != &other) {
-        release();
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
-
-ExclusiveHold::~ExclusiveHold() {
-    release();
-}
-
 void ExclusiveHold::release() {
     if (fd_ >= 0) {
         ::close(fd_);  // drops the lock with it

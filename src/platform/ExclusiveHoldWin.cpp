@@ -40,18 +40,6 @@ std::wstring MutexName(const std::string& path) {
 
 }  // namespace
 
-ExclusiveHold& ExclusiveHold::operator=(ExclusiveHold&& other) noexcept {
-    if (this != &other) {
-        release();
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
-
-ExclusiveHold::~ExclusiveHold() {
-    release();
-}
-
 void ExclusiveHold::release() {
     if (fd_ != -1) {
         ::CloseHandle(ToHandle(fd_));
